@@ -1,0 +1,23 @@
+# Shared part of the MinGW-w64 toolchain files: finds the posix-thread compilers for
+# SVCSHEET_TRIPLE and fails with the Debian package name when one is missing.
+set(CMAKE_SYSTEM_NAME Windows)
+
+function(svcsheet_find_tool var name package)
+    find_program(${var} NAMES ${name})
+    if(NOT ${var})
+        message(FATAL_ERROR "${name} not found: install the Debian package '${package}' "
+                            "(scripts/bootstrap does this)")
+    endif()
+    set(${var} "${${var}}" PARENT_SCOPE)
+endfunction()
+
+svcsheet_find_tool(CMAKE_C_COMPILER ${SVCSHEET_TRIPLE}-gcc-posix gcc-mingw-w64-${SVCSHEET_PACKAGE_ARCH}-posix)
+svcsheet_find_tool(CMAKE_CXX_COMPILER ${SVCSHEET_TRIPLE}-g++-posix g++-mingw-w64-${SVCSHEET_PACKAGE_ARCH}-posix)
+svcsheet_find_tool(CMAKE_RC_COMPILER ${SVCSHEET_TRIPLE}-windres binutils-mingw-w64-${SVCSHEET_PACKAGE_ARCH})
+svcsheet_find_tool(SVCSHEET_OBJDUMP ${SVCSHEET_TRIPLE}-objdump binutils-mingw-w64-${SVCSHEET_PACKAGE_ARCH})
+
+set(CMAKE_FIND_ROOT_PATH /usr/${SVCSHEET_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

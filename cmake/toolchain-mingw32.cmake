@@ -1,0 +1,5 @@
+# The product: 32-bit Windows (i686), built with MinGW-w64.
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(SVCSHEET_TRIPLE i686-w64-mingw32)
+set(SVCSHEET_PACKAGE_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

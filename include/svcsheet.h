@@ -1,0 +1,112 @@
+/*
+ * svcsheet: a tabbed property sheet with a ready-made Service page, registry
+ * helpers and an LSA secret store, for control-panel applets and similar hosts.
+ *
+ * Every function uses the WINAPI calling convention and is exported from
+ * svcsheet.dll under its plain name. Call them from the host's user-interface
+ * thread; the library keeps process-wide state and takes no locks.
+ */
+#ifndef SVCSHEET_H
+#define SVCSHEET_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef SVCSHEET_BUILDING
+#define SVCSHEET_API
+#else
+#define SVCSHEET_API DECLSPEC_IMPORT
+#endif
+
+/* One entry of a help map. A map is an array of entries ending with one whose
+ * dwControlId is 0. */
+typedef struct SVCSHEET_HELPMAP_ENTRY {
+    DWORD dwControlId;     /* a dialog control's id */
+    DWORD dwHelpContextId; /* the help context id to show for it */
+} SVCSHEET_HELPMAP_ENTRY;
+
+/* The host's help callback. uCommand is HELP_CONTEXTPOPUP (8) for a control or
+ * HELP_CONTEXT (1) for the whole page; dwReserved is always 0. The host passes
+ * both to its help engine with its own help file. */
+typedef int(WINAPI* SVCSHEET_HELP_CALLBACK)(HWND hwnd, UINT uCommand, DWORD dwContextId,
+                                            DWORD dwReserved);
+
+/* ---- Tabbed sheet ------------------------------------------------------ */
+
+/* Gives every page added from now on, and every later sheet, a Help button. */
+SVCSHEET_API void WINAPI SetHasHelp(void);
+
+/* Adds a page made from the host's dialog template and procedure. Returns the
+ * page's index (0, 1, 2, ...) or -1 when the page cannot be created or the
+ * table already holds 256 pages. */
+SVCSHEET_API int WINAPI AddTabbedPage(HINSTANCE hInstance, LPCSTR pszTemplate, DLGPROC pfnDlgProc);
+
+/* As AddTabbedPage; lParam reaches the page as the lParam member of the
+ * PROPSHEETPAGEA that WM_INITDIALOG's lParam points to. */
+SVCSHEET_API int WINAPI AddTabbedPageParam(HINSTANCE hInstance, LPCSTR pszTemplate,
+                                           DLGPROC pfnDlgProc, LPARAM lParam);
+
+/* Shows every page added so far in a modal sheet and returns PropertySheetA's
+ * result. The sheet destroys its pages, so the table is empty afterwards. */
+SVCSHEET_API int WINAPI DoDialog(HWND hwndParent, LPCSTR pszCaption, UINT nStartPage);
+
+/* The help context id for dwControlId in the map, or 0 when it has none (also
+ * for a NULL map). */
+SVCSHEET_API DWORD WINAPI LookupHelpMap(const SVCSHEET_HELPMAP_ENTRY* pMap, DWORD dwControlId);
+
+/* ---- Service page ------------------------------------------------------ */
+
+/* Connects to the service with key name pszServiceName. Returns 1 when
+ * connected, else 0; when the service cannot be opened, GetLastError() tells
+ * why (for example ERROR_SERVICE_DOES_NOT_EXIST). */
+SVCSHEET_API int WINAPI InitServiceControl(LPCSTR pszServiceName);
+
+/* Releases the service connection; harmless when there is none. */
+SVCSHEET_API void WINAPI DeInitServiceControl(void);
+
+/* Adds the Service page. bShowInteraction (0 or 1) shows the "interact with
+ * desktop" check box and lets Apply write the service type; pfnHelp may be
+ * NULL. Returns the page index or -1. */
+SVCSHEET_API int WINAPI AddServiceControlPage(BOOL bShowInteraction,
+                                              SVCSHEET_HELP_CALLBACK pfnHelp);
+
+/* ---- Registry ---------------------------------------------------------- */
+
+/* Opens an existing key with KEY_ALL_ACCESS; NULL when absent or not allowed.
+ * The caller closes it with RegCloseKey. */
+SVCSHEET_API HKEY WINAPI OrinOpenKey(HKEY hParent, LPCSTR pszSubKey);
+
+/* Writes a value (note: size before type). Returns 1 on success, else 0. */
+SVCSHEET_API int WINAPI OrinUpdateKey(HKEY hKey, LPCSTR pszValueName, const BYTE* pData,
+                                      DWORD cbData, DWORD dwType);
+
+/* Zero-fills the buffer, then reads the value into it. Returns 1 on success,
+ * else 0 (also when the value is larger than the buffer). */
+SVCSHEET_API int WINAPI OrinGetKey(HKEY hKey, LPCSTR pszValueName, BYTE* pBuffer, DWORD cbBuffer);
+
+/* ---- Secret store ------------------------------------------------------ */
+
+/* Opens the local policy for reading and writing, else for reading only.
+ * Returns 1 when the store is open, else 0. */
+SVCSHEET_API int WINAPI InitializeSecret(void);
+
+/* Stores pszValue under pszName; a NULL value deletes the secret. Returns 1 on
+ * success, 0 on failure or when the store is not open for writing. */
+SVCSHEET_API int WINAPI StoreSecret(LPCWSTR pszName, LPCWSTR pszValue);
+
+/* Reads the secret into pBuffer (cbBuffer bytes, at least 2) and terminates it;
+ * a secret that fills the buffer loses its last character to the terminator.
+ * Returns 0 on success, 1 when the store is not open, 2 when nothing was read. */
+SVCSHEET_API int WINAPI GetSecret(LPCWSTR pszName, LPWSTR pBuffer, DWORD cbBuffer);
+
+/* Closes the store; always returns 1. */
+SVCSHEET_API int WINAPI ShutdownSecret(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SVCSHEET_H */

@@ -1,0 +1,51 @@
+// Test support: drives a modal sheet from inside its own message loop, and swaps
+// svcsheet.dll's imports for doubles.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace test_support {
+
+// Runs DoDialog(parent, caption, start_page) and, once the sheet is up, calls
+// script(sheet) from inside the sheet's message loop. The script should end the
+// sheet (press OK, Cancel or Close); a sheet still open 20 s later is cancelled
+// and reported by sheet_left_open(). Returns DoDialog's result.
+int run_sheet(const char* caption, UINT start_page, const std::function<void(HWND)>& script,
+              HWND parent = nullptr);
+
+// Whether the last run_sheet had to cancel a sheet its script left open.
+bool sheet_left_open();
+
+// Dispatches this thread's messages for about the given time.
+void pump_messages(DWORD milliseconds);
+
+// Dispatches messages until done() holds or the time runs out; returns done().
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms);
+
+std::string window_text(HWND window);
+
+// The texts of the sheet's tabs, in order.
+std::string tab_texts(HWND sheet);
+
+// Replaces one import of svcsheet.dll (by DLL and function name) for the life
+// of the object and puts the original back afterwards.
+class import_patch {
+public:
+    import_patch(const char* dll, const char* function, const void* replacement);
+    ~import_patch();
+    import_patch(const import_patch&) = delete;
+    import_patch& operator=(const import_patch&) = delete;
+
+    bool applied() const { return slot_ != nullptr; }
+    // The function the import pointed to before.
+    template <typename F> F original() const { return reinterpret_cast<F>(original_); }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
+} // namespace test_support
