@@ -60,7 +60,9 @@ int add_page(HINSTANCE instance, LPCSTR template_name, DLGPROC dialog_proc, LPAR
 
 } // namespace
 
-HINSTANCE svcsheet::library_module() noexcept { return g_sheet.module; }
+HINSTANCE svcsheet::library_module() noexcept {
+    return g_sheet.module;
+}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
     switch (reason) {
@@ -77,7 +79,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved
     return TRUE;
 }
 
-extern "C" void WINAPI SetHasHelp(void) { g_sheet.has_help = true; }
+extern "C" void WINAPI SetHasHelp(void) {
+    g_sheet.has_help = true;
+}
 
 extern "C" int WINAPI AddTabbedPage(HINSTANCE instance, LPCSTR template_name, DLGPROC dialog_proc) {
     return add_page(instance, template_name, dialog_proc, 0);

@@ -93,7 +93,9 @@ int run_sheet(const char* caption, UINT start_page, const std::function<void(HWN
     return result;
 }
 
-bool sheet_left_open() { return g_driver.left_open; }
+bool sheet_left_open() {
+    return g_driver.left_open;
+}
 
 void pump_messages(DWORD milliseconds) {
     pump_until([] { return false; }, milliseconds);
@@ -162,8 +164,7 @@ import_patch::import_patch(const char* dll, const char* function, const void* re
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
                 continue;
             }
-            auto* by_name =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) != 0) {
                 continue;
             }

@@ -18,7 +18,9 @@ using test_support::window_text;
 
 namespace {
 
-HINSTANCE self() { return GetModuleHandleA(nullptr); }
+HINSTANCE self() {
+    return GetModuleHandleA(nullptr);
+}
 
 // What each page saw at WM_INITDIALOG, in order of creation.
 struct page_init {
@@ -37,17 +39,25 @@ INT_PTR CALLBACK test_page_proc(HWND, UINT message, WPARAM, LPARAM lparam) {
     return FALSE;
 }
 
-LPCSTR tmpl(int id) { return MAKEINTRESOURCEA(id); }
+LPCSTR tmpl(int id) {
+    return MAKEINTRESOURCEA(id);
+}
 
-void press(HWND sheet, int button) { PropSheet_PressButton(sheet, button); }
+void press(HWND sheet, int button) {
+    PropSheet_PressButton(sheet, button);
+}
 
-HWND help_button(HWND sheet) { return GetDlgItem(sheet, IDHELP); }
+HWND help_button(HWND sheet) {
+    return GetDlgItem(sheet, IDHELP);
+}
 
 int current_index(HWND sheet) {
     return PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
 }
 
-HPROPSHEETPAGE WINAPI failing_create(LPCPROPSHEETPAGEA) { return nullptr; }
+HPROPSHEETPAGE WINAPI failing_create(LPCPROPSHEETPAGEA) {
+    return nullptr;
+}
 
 // Stand-in for PropertySheetA that records the header it was handed.
 PROPSHEETHEADERA g_header;
