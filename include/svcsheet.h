@@ -84,7 +84,9 @@ SVCSHEET_API int WINAPI OrinUpdateKey(HKEY hKey, LPCSTR pszValueName, const BYTE
                                       DWORD cbData, DWORD dwType);
 
 /* Zero-fills the buffer, then reads the value into it. Returns 1 on success,
- * else 0 (also when the value is larger than the buffer). */
+ * else 0 (also when the value is larger than the buffer, or pBuffer is NULL with
+ * a non-zero cbBuffer); after a failure the buffer is all zero. A string that
+ * fills the buffer exactly comes back without a terminator. */
 SVCSHEET_API int WINAPI OrinGetKey(HKEY hKey, LPCSTR pszValueName, BYTE* pBuffer, DWORD cbBuffer);
 
 /* ---- Secret store ------------------------------------------------------ */
