@@ -92,16 +92,20 @@ SVCSHEET_API int WINAPI OrinGetKey(HKEY hKey, LPCSTR pszValueName, BYTE* pBuffer
 /* ---- Secret store ------------------------------------------------------ */
 
 /* Opens the local policy for reading and writing, else for reading only.
- * Returns 1 when the store is open, else 0. */
+ * Returns 1 when the store is open, else 0. Calling it again while the store is
+ * open closes the store first. */
 SVCSHEET_API int WINAPI InitializeSecret(void);
 
 /* Stores pszValue under pszName; a NULL value deletes the secret. Returns 1 on
- * success, 0 on failure or when the store is not open for writing. */
+ * success, 0 on failure or when the store is not open for writing. Names and
+ * values are limited to 32766 characters. */
 SVCSHEET_API int WINAPI StoreSecret(LPCWSTR pszName, LPCWSTR pszValue);
 
 /* Reads the secret into pBuffer (cbBuffer bytes, at least 2) and terminates it;
  * a secret that fills the buffer loses its last character to the terminator.
- * Returns 0 on success, 1 when the store is not open, 2 when nothing was read. */
+ * Returns 0 on success, 1 when the store is not open, 2 when nothing was read
+ * (also for a NULL buffer, a buffer under 2 bytes or a name over 32766
+ * characters); the buffer is untouched unless 0 is returned. */
 SVCSHEET_API int WINAPI GetSecret(LPCWSTR pszName, LPWSTR pBuffer, DWORD cbBuffer);
 
 /* Closes the store; always returns 1. */
