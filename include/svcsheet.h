@@ -84,22 +84,28 @@ SVCSHEET_API int WINAPI OrinUpdateKey(HKEY hKey, LPCSTR pszValueName, const BYTE
                                       DWORD cbData, DWORD dwType);
 
 /* Zero-fills the buffer, then reads the value into it. Returns 1 on success,
- * else 0 (also when the value is larger than the buffer). */
+ * else 0 (also when the value is larger than the buffer, or pBuffer is NULL with
+ * a non-zero cbBuffer); after a failure the buffer is all zero. A string that
+ * fills the buffer exactly comes back without a terminator. */
 SVCSHEET_API int WINAPI OrinGetKey(HKEY hKey, LPCSTR pszValueName, BYTE* pBuffer, DWORD cbBuffer);
 
 /* ---- Secret store ------------------------------------------------------ */
 
 /* Opens the local policy for reading and writing, else for reading only.
- * Returns 1 when the store is open, else 0. */
+ * Returns 1 when the store is open, else 0. Calling it again while the store is
+ * open closes the store first. */
 SVCSHEET_API int WINAPI InitializeSecret(void);
 
 /* Stores pszValue under pszName; a NULL value deletes the secret. Returns 1 on
- * success, 0 on failure or when the store is not open for writing. */
+ * success, 0 on failure or when the store is not open for writing. Names and
+ * values are limited to 32766 characters. */
 SVCSHEET_API int WINAPI StoreSecret(LPCWSTR pszName, LPCWSTR pszValue);
 
 /* Reads the secret into pBuffer (cbBuffer bytes, at least 2) and terminates it;
  * a secret that fills the buffer loses its last character to the terminator.
- * Returns 0 on success, 1 when the store is not open, 2 when nothing was read. */
+ * Returns 0 on success, 1 when the store is not open, 2 when nothing was read
+ * (also for a NULL buffer, a buffer under 2 bytes or a name over 32766
+ * characters); the buffer is untouched unless 0 is returned. */
 SVCSHEET_API int WINAPI GetSecret(LPCWSTR pszName, LPWSTR pBuffer, DWORD cbBuffer);
 
 /* Closes the store; always returns 1. */
