@@ -85,7 +85,9 @@ INT_PTR on_command(HWND page, WPARAM wparam) {
 INT_PTR on_notify(HWND page, const NMHDR* header) {
     switch (header->code) {
     case PSN_APPLY:
-        svcsheet::sync_settings(page, g_page.selection);
+        // The pending choice becomes what the service now has: after a refused change, a
+        // later OK must not write the choice the page no longer shows.
+        g_page.selection = svcsheet::sync_settings(page, g_page.selection);
         svcsheet::refresh_status(page, IDC_STATUS_TEXT);
         PostMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
         break;
