@@ -71,7 +71,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved
         InitCommonControls();
         break;
     case DLL_PROCESS_DETACH:
-        // The service connection is released here (once the service page exists).
+        DeInitServiceControl();
         break;
     default:
         break;

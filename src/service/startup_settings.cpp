@@ -1,0 +1,49 @@
+// Start-type selection <-> start type, and the service type written on apply.
+#include "service/startup_settings.h"
+
+namespace svcsheet {
+namespace {
+
+struct start_type_choice {
+    int selection;
+    std::uint32_t start_type;
+};
+
+constexpr start_type_choice start_type_choices[] = {
+    {IDC_START_AUTOMATIC, service_auto_start},
+    {IDC_START_MANUAL, service_demand_start},
+    {IDC_START_DISABLED, service_disabled},
+};
+
+} // namespace
+
+std::uint32_t start_type_for_selection(int selection) noexcept {
+    for (const start_type_choice& choice : start_type_choices) {
+        if (choice.selection == selection) {
+            return choice.start_type;
+        }
+    }
+    return service_no_change;
+}
+
+int selection_for_start_type(std::uint32_t start_type) noexcept {
+    for (const start_type_choice& choice : start_type_choices) {
+        if (choice.start_type == start_type) {
+            return choice.selection;
+        }
+    }
+    return selection_load_only;
+}
+
+std::uint32_t service_type_to_write(bool show_interaction, bool interact_checked,
+                                    std::optional<std::uint32_t> current_type) noexcept {
+    constexpr std::uint32_t win32_service = service_win32_own_process | service_win32_share_process;
+    if (!show_interaction || !current_type || (*current_type & win32_service) == 0) {
+        return service_no_change;
+    }
+    const std::uint32_t without_interaction = *current_type & ~service_interactive_process;
+    return interact_checked ? without_interaction | service_interactive_process
+                            : without_interaction;
+}
+
+} // namespace svcsheet

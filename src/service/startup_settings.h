@@ -1,0 +1,44 @@
+// The start-type selection of the Service page and the configuration it writes.
+// Platform-free.
+#pragma once
+
+#include "service_page_ids.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace svcsheet {
+
+// The start-type selection: a start-type radio button id, or one of these.
+constexpr int selection_load_only = 0;
+constexpr int selection_no_change = IDC_INTERACT_WITH_DESKTOP;
+
+// Service-manager values, as the platform defines them.
+constexpr std::uint32_t service_no_change = 0xFFFFFFFF;
+constexpr std::uint32_t service_boot_start = 0;
+constexpr std::uint32_t service_system_start = 1;
+constexpr std::uint32_t service_auto_start = 2;
+constexpr std::uint32_t service_demand_start = 3;
+constexpr std::uint32_t service_disabled = 4;
+constexpr std::uint32_t service_kernel_driver = 0x1;
+constexpr std::uint32_t service_win32_own_process = 0x10;
+constexpr std::uint32_t service_win32_share_process = 0x20;
+constexpr std::uint32_t service_interactive_process = 0x100;
+
+// The start type to write for a selection: the radio button's start type, or
+// service_no_change (selection_no_change and anything unknown).
+[[nodiscard]] std::uint32_t start_type_for_selection(int selection) noexcept;
+
+// The radio button id for a start type, or selection_load_only for boot and system start
+// (and anything unknown).
+[[nodiscard]] int selection_for_start_type(std::uint32_t start_type) noexcept;
+
+// The service type to write when a selection is applied. Without show_interaction the type
+// is left alone. With it, the interactive bit follows the check box on top of the service's
+// current type, so a shared-process service stays shared; a service that is not a Win32
+// service (a driver), or whose current type is unknown, keeps its type.
+[[nodiscard]] std::uint32_t
+service_type_to_write(bool show_interaction, bool interact_checked,
+                      std::optional<std::uint32_t> current_type) noexcept;
+
+} // namespace svcsheet

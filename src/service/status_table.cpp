@@ -1,0 +1,61 @@
+// The state table of the Service page.
+#include "service/status_table.h"
+
+namespace svcsheet {
+namespace {
+
+constexpr std::uint32_t accept_stop = 0x1;           // SERVICE_ACCEPT_STOP
+constexpr std::uint32_t accept_pause_continue = 0x2; // SERVICE_ACCEPT_PAUSE_CONTINUE
+
+// When a button is enabled.
+enum class enable_rule : std::uint8_t { off, start_allowed, accepts_stop, accepts_pause };
+
+struct state_row {
+    const char* text;
+    enable_rule buttons[control_button_count]; // Start, Continue, Pause, Stop
+};
+
+using r = enable_rule;
+
+// Indexed by dwCurrentState - 1 (SERVICE_STOPPED .. SERVICE_PAUSED).
+constexpr state_row state_rows[] = {
+    {"Stopped", {r::start_allowed, r::off, r::off, r::off}},
+    {"Start Pending", {r::off, r::off, r::off, r::accepts_stop}},
+    {"Stop Pending", {r::off, r::off, r::off, r::off}},
+    {"Running", {r::off, r::off, r::accepts_pause, r::accepts_stop}},
+    {"Continue Pending", {r::off, r::off, r::accepts_pause, r::accepts_stop}},
+    {"Pause Pending", {r::off, r::accepts_pause, r::off, r::accepts_stop}},
+    {"Paused", {r::off, r::accepts_pause, r::off, r::accepts_stop}},
+};
+constexpr std::uint32_t state_count = sizeof state_rows / sizeof state_rows[0];
+
+bool applies(enable_rule rule, std::uint32_t controls_accepted, bool start_allowed) {
+    switch (rule) {
+    case enable_rule::start_allowed:
+        return start_allowed;
+    case enable_rule::accepts_stop:
+        return (controls_accepted & accept_stop) != 0;
+    case enable_rule::accepts_pause:
+        return (controls_accepted & accept_pause_continue) != 0;
+    case enable_rule::off:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted,
+                    bool start_allowed, status_picture& picture) noexcept {
+    if (current_state < 1 || current_state > state_count) {
+        return false;
+    }
+    const state_row& row = state_rows[current_state - 1];
+    picture.text = row.text;
+    for (int i = 0; i < control_button_count; ++i) {
+        picture.enabled[i] = applies(row.buttons[i], controls_accepted, start_allowed);
+    }
+    return true;
+}
+
+} // namespace svcsheet
