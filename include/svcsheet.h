@@ -40,8 +40,8 @@ typedef int(WINAPI* SVCSHEET_HELP_CALLBACK)(HWND hwnd, UINT uCommand, DWORD dwCo
 SVCSHEET_API void WINAPI SetHasHelp(void);
 
 /* Adds a page made from the host's dialog template and procedure. Returns the
- * page's index (0, 1, 2, ...) or -1 when the page cannot be created or the
- * table already holds 256 pages. */
+ * page's index (0, 1, 2, ...) or -1 when the page cannot be created, hInstance
+ * holds no dialog template of that name, or the table already holds 256 pages. */
 SVCSHEET_API int WINAPI AddTabbedPage(HINSTANCE hInstance, LPCSTR pszTemplate, DLGPROC pfnDlgProc);
 
 /* As AddTabbedPage; lParam reaches the page as the lParam member of the
@@ -50,7 +50,8 @@ SVCSHEET_API int WINAPI AddTabbedPageParam(HINSTANCE hInstance, LPCSTR pszTempla
                                            DLGPROC pfnDlgProc, LPARAM lParam);
 
 /* Shows every page added so far in a modal sheet and returns PropertySheetA's
- * result. The sheet destroys its pages, so the table is empty afterwards. */
+ * result; -1, showing nothing, when no page has been added. The sheet destroys
+ * its pages, so the table is empty afterwards. */
 SVCSHEET_API int WINAPI DoDialog(HWND hwndParent, LPCSTR pszCaption, UINT nStartPage);
 
 /* The help context id for dwControlId in the map, or 0 when it has none (also
@@ -79,7 +80,8 @@ SVCSHEET_API int WINAPI AddServiceControlPage(BOOL bShowInteraction,
  * The caller closes it with RegCloseKey. */
 SVCSHEET_API HKEY WINAPI OrinOpenKey(HKEY hParent, LPCSTR pszSubKey);
 
-/* Writes a value (note: size before type). Returns 1 on success, else 0. */
+/* Writes a value (note: size before type). Returns 1 on success, else 0 (also
+ * for NULL data with a non-zero cbData). */
 SVCSHEET_API int WINAPI OrinUpdateKey(HKEY hKey, LPCSTR pszValueName, const BYTE* pData,
                                       DWORD cbData, DWORD dwType);
 

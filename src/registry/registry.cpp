@@ -16,6 +16,11 @@ extern "C" HKEY WINAPI OrinOpenKey(HKEY parent, LPCSTR subkey) {
 
 extern "C" int WINAPI OrinUpdateKey(HKEY key, LPCSTR value_name, const BYTE* data, DWORD data_size,
                                     DWORD value_type) {
+    // The platform reads data_size bytes from data; given none, it may fault instead of
+    // failing (Wine does for string types).
+    if (data == nullptr && data_size != 0) {
+        return 0;
+    }
     return RegSetValueExA(key, value_name, 0, value_type, data, data_size) == ERROR_SUCCESS ? 1 : 0;
 }
 

@@ -42,6 +42,12 @@ int add_page(HINSTANCE instance, LPCSTR template_name, DLGPROC dialog_proc, LPAR
     if (g_sheet.page_count >= max_pages) {
         return -1;
     }
+    // The sheet looks the template up only when it is shown, drops a page whose template
+    // is missing, and a sheet left with no page ignores Cancel and Close. Refuse the page
+    // now, while the caller still sees the failure.
+    if (FindResourceA(instance, template_name, reinterpret_cast<LPCSTR>(RT_DIALOG)) == nullptr) {
+        return -1;
+    }
     PROPSHEETPAGEA page = {};
     page.dwSize = page_v1_size;
     page.dwFlags = g_sheet.has_help ? PSP_HASHELP : PSP_DEFAULT;
@@ -93,6 +99,11 @@ extern "C" int WINAPI AddTabbedPageParam(HINSTANCE instance, LPCSTR template_nam
 }
 
 extern "C" int WINAPI DoDialog(HWND parent, LPCSTR caption, UINT start_page) {
+    // A sheet without pages cannot be closed by the user: it would hold the host's
+    // thread for good. The platform's own failure value says nothing was shown.
+    if (g_sheet.page_count == 0) {
+        return -1;
+    }
     PROPSHEETHEADERA header = {};
     header.dwSize = header_v1_size;
     header.dwFlags = g_sheet.has_help ? PSH_HASHELP : PSH_DEFAULT;

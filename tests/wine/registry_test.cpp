@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "svcsheet.h"
+#include "child_process.h"
 #include "sheet_driver.h"
 
 #include <gtest/gtest.h>
@@ -11,44 +12,9 @@
 #include <string>
 
 using test_support::import_patch;
+using test_support::run_and_capture;
 
 namespace {
-
-// Runs a command line and returns what it wrote to its standard output.
-std::string run_and_capture(std::string command_line) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE read_end = nullptr;
-    HANDLE write_end = nullptr;
-    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
-        return "CreatePipe failed";
-    }
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = write_end;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-    CloseHandle(write_end);
-    std::string output;
-    if (started) {
-        char chunk[512];
-        DWORD read = 0;
-        while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read != 0) {
-            output.append(chunk, read);
-        }
-        WaitForSingleObject(process.hProcess, 30000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        output = "CreateProcess failed: " + std::to_string(GetLastError());
-    }
-    CloseHandle(read_end);
-    return output;
-}
 
 // The access a handle was granted, as the object manager reports it.
 ACCESS_MASK granted_access(HANDLE handle) {

@@ -3,6 +3,7 @@
 #include <ntsecapi.h>
 
 #include "svcsheet.h"
+#include "guarded_buffer.h"
 #include "lsa_double.h"
 
 #include <gtest/gtest.h>
@@ -10,38 +11,10 @@
 #include <string>
 #include <vector>
 
+using test_support::guarded_buffer;
 using test_support::lsa_double;
 
 namespace {
-
-constexpr BYTE untouched = 0xA5;
-
-// A buffer with guard bytes after the part the library is told about.
-struct guarded_buffer {
-    static constexpr std::size_t guard = 16;
-    explicit guarded_buffer(std::size_t bytes) : size(bytes), data(bytes + guard, untouched) {}
-    LPWSTR get() { return reinterpret_cast<LPWSTR>(data.data()); }
-    DWORD bytes() const { return static_cast<DWORD>(size); }
-    std::wstring text() const { return reinterpret_cast<const wchar_t*>(data.data()); }
-    bool all_untouched() const {
-        for (char c : data) {
-            if (static_cast<BYTE>(c) != untouched) {
-                return false;
-            }
-        }
-        return true;
-    }
-    bool guard_untouched() const {
-        for (std::size_t i = size; i < data.size(); ++i) {
-            if (static_cast<BYTE>(data[i]) != untouched) {
-                return false;
-            }
-        }
-        return true;
-    }
-    std::size_t size;
-    std::string data;
-};
 
 std::string bytes_of(const std::wstring& text) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
@@ -61,16 +34,16 @@ protected:
 TEST_F(SecretStore, ClosedStoreAnswersOneToReadsAndZeroToStores) {
     lsa.secrets[L"alpha"] = bytes_of(L"abc");
     guarded_buffer buffer(64);
-    EXPECT_EQ(1, GetSecret(L"alpha", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(1, GetSecret(L"alpha", buffer.wide(), buffer.bytes()));
     EXPECT_EQ(0, StoreSecret(L"alpha", L"new"));
     EXPECT_TRUE(buffer.all_untouched());
 
     ASSERT_EQ(1, InitializeSecret());
-    EXPECT_EQ(0, GetSecret(L"alpha", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(0, GetSecret(L"alpha", buffer.wide(), buffer.bytes()));
     EXPECT_EQ(1, ShutdownSecret());
 
     guarded_buffer after(64);
-    EXPECT_EQ(1, GetSecret(L"alpha", after.get(), after.bytes()));
+    EXPECT_EQ(1, GetSecret(L"alpha", after.wide(), after.bytes()));
     EXPECT_EQ(0, StoreSecret(L"alpha", L"new"));
     EXPECT_TRUE(after.all_untouched());
     EXPECT_EQ(bytes_of(L"abc"), lsa.secrets[L"alpha"]);
@@ -82,9 +55,9 @@ TEST_F(SecretStore, StoredValueReadsBackTerminatedAndIsKeptWithoutTerminator) {
     EXPECT_EQ(bytes_of(L"xyz"), lsa.secrets[L"svc_password"]);
 
     guarded_buffer buffer(64);
-    ASSERT_EQ(0, GetSecret(L"svc_password", buffer.get(), buffer.bytes()));
-    EXPECT_EQ(L"xyz", buffer.text());
-    EXPECT_TRUE(buffer.guard_untouched());
+    ASSERT_EQ(0, GetSecret(L"svc_password", buffer.wide(), buffer.bytes()));
+    EXPECT_EQ(L"xyz", buffer.wide_text());
+    EXPECT_EQ(0u, buffer.guard_writes());
 }
 
 TEST_F(SecretStore, LongSecretIsCutToTheBufferWithATerminator) {
@@ -92,20 +65,20 @@ TEST_F(SecretStore, LongSecretIsCutToTheBufferWithATerminator) {
     ASSERT_EQ(1, InitializeSecret());
 
     guarded_buffer eight(8);
-    ASSERT_EQ(0, GetSecret(L"long", eight.get(), eight.bytes()));
-    EXPECT_EQ(L"012", eight.text());
-    EXPECT_TRUE(eight.guard_untouched());
+    ASSERT_EQ(0, GetSecret(L"long", eight.wide(), eight.bytes()));
+    EXPECT_EQ(L"012", eight.wide_text());
+    EXPECT_EQ(0u, eight.guard_writes());
 
     // Twenty bytes would hold all ten characters but for the terminator.
     guarded_buffer exact(20);
-    ASSERT_EQ(0, GetSecret(L"long", exact.get(), exact.bytes()));
-    EXPECT_EQ(L"012345678", exact.text());
-    EXPECT_TRUE(exact.guard_untouched());
+    ASSERT_EQ(0, GetSecret(L"long", exact.wide(), exact.bytes()));
+    EXPECT_EQ(L"012345678", exact.wide_text());
+    EXPECT_EQ(0u, exact.guard_writes());
 
     guarded_buffer odd(9);
-    ASSERT_EQ(0, GetSecret(L"long", odd.get(), odd.bytes()));
-    EXPECT_EQ(L"012", odd.text());
-    EXPECT_TRUE(odd.guard_untouched());
+    ASSERT_EQ(0, GetSecret(L"long", odd.wide(), odd.bytes()));
+    EXPECT_EQ(L"012", odd.wide_text());
+    EXPECT_EQ(0u, odd.guard_writes());
 }
 
 TEST_F(SecretStore, NullValueDeletesTheSecretAndEmptyValueKeepsAnEmptyOne) {
@@ -116,12 +89,12 @@ TEST_F(SecretStore, NullValueDeletesTheSecretAndEmptyValueKeepsAnEmptyOne) {
     EXPECT_EQ(1, StoreSecret(L"gone", nullptr));
     EXPECT_EQ(0u, lsa.secrets.count(L"gone"));
     guarded_buffer buffer(64);
-    EXPECT_EQ(2, GetSecret(L"gone", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(2, GetSecret(L"gone", buffer.wide(), buffer.bytes()));
     EXPECT_TRUE(buffer.all_untouched());
 
     guarded_buffer empty(64);
-    ASSERT_EQ(0, GetSecret(L"empty", empty.get(), empty.bytes()));
-    EXPECT_EQ(L"", empty.text());
+    ASSERT_EQ(0, GetSecret(L"empty", empty.wide(), empty.bytes()));
+    EXPECT_EQ(L"", empty.wide_text());
 }
 
 TEST_F(SecretStore, NullOrTooSmallBufferIsRefusedWithoutWriting) {
@@ -130,16 +103,16 @@ TEST_F(SecretStore, NullOrTooSmallBufferIsRefusedWithoutWriting) {
     EXPECT_EQ(2, GetSecret(L"alpha", nullptr, 64));
     for (DWORD bytes : {0u, 1u}) {
         guarded_buffer buffer(bytes);
-        EXPECT_EQ(2, GetSecret(L"alpha", buffer.get(), buffer.bytes())) << bytes;
+        EXPECT_EQ(2, GetSecret(L"alpha", buffer.wide(), buffer.bytes())) << bytes;
         EXPECT_TRUE(buffer.all_untouched()) << bytes;
     }
     EXPECT_EQ(0, lsa.retrieve_calls);
 
     // Two bytes hold the terminator and nothing else.
     guarded_buffer two(2);
-    ASSERT_EQ(0, GetSecret(L"alpha", two.get(), two.bytes()));
-    EXPECT_EQ(L"", two.text());
-    EXPECT_TRUE(two.guard_untouched());
+    ASSERT_EQ(0, GetSecret(L"alpha", two.wide(), two.bytes()));
+    EXPECT_EQ(L"", two.wide_text());
+    EXPECT_EQ(0u, two.guard_writes());
 }
 
 TEST_F(SecretStore, ShutdownTwiceReturnsOneBothTimesAndClosesOnce) {
@@ -171,8 +144,8 @@ TEST_F(SecretStore, ReadOnlyStoreReadsButRefusesToStore) {
     EXPECT_EQ(0, StoreSecret(L"alpha", nullptr));
     EXPECT_EQ(bytes_of(L"abc"), lsa.secrets[L"alpha"]);
     guarded_buffer buffer(64);
-    ASSERT_EQ(0, GetSecret(L"alpha", buffer.get(), buffer.bytes()));
-    EXPECT_EQ(L"abc", buffer.text());
+    ASSERT_EQ(0, GetSecret(L"alpha", buffer.wide(), buffer.bytes()));
+    EXPECT_EQ(L"abc", buffer.wide_text());
 }
 
 TEST_F(SecretStore, RefusedOpensLeaveTheStoreClosed) {
@@ -181,7 +154,7 @@ TEST_F(SecretStore, RefusedOpensLeaveTheStoreClosed) {
     EXPECT_EQ(0, InitializeSecret());
     EXPECT_EQ((std::vector<ACCESS_MASK>{0x207FE, 0x20006}), lsa.opens);
     guarded_buffer buffer(64);
-    EXPECT_EQ(1, GetSecret(L"alpha", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(1, GetSecret(L"alpha", buffer.wide(), buffer.bytes()));
     EXPECT_EQ(0, StoreSecret(L"alpha", L"value"));
     EXPECT_EQ(1, ShutdownSecret());
     EXPECT_EQ(0, lsa.closes + lsa.bad_closes);
@@ -234,7 +207,7 @@ TEST_F(SecretStore, NamesAndValuesTooLongToCountAreRefusedBeforeThePlatform) {
 
     guarded_buffer buffer(64);
     const int retrievals = lsa.retrieve_calls;
-    EXPECT_EQ(2, GetSecret(too_long.c_str(), buffer.get(), buffer.bytes()));
+    EXPECT_EQ(2, GetSecret(too_long.c_str(), buffer.wide(), buffer.bytes()));
     EXPECT_EQ(retrievals, lsa.retrieve_calls);
     EXPECT_TRUE(buffer.all_untouched());
 }
@@ -245,8 +218,8 @@ TEST_F(SecretStore, RetrievedSecretsAreWipedAndFreed) {
     ASSERT_EQ(1, InitializeSecret());
     guarded_buffer big(64);
     guarded_buffer small(4);
-    ASSERT_EQ(0, GetSecret(L"alpha", big.get(), big.bytes()));
-    ASSERT_EQ(0, GetSecret(L"long", small.get(), small.bytes()));
+    ASSERT_EQ(0, GetSecret(L"alpha", big.wide(), big.bytes()));
+    ASSERT_EQ(0, GetSecret(L"long", small.wide(), small.bytes()));
     EXPECT_EQ(2, lsa.frees);
     EXPECT_EQ(0, lsa.frees_not_wiped);
     EXPECT_EQ(0, lsa.bad_frees);
@@ -258,9 +231,9 @@ TEST_F(SecretStore, RetrievedSecretsAreWipedAndFreed) {
 TEST(SecretStoreOnWine, InitializeAndShutdownWorkAgainstTheRealPolicy) {
     EXPECT_EQ(1, InitializeSecret());
     guarded_buffer buffer(64);
-    EXPECT_EQ(2, GetSecret(L"svcsheet-absent-secret", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(2, GetSecret(L"svcsheet-absent-secret", buffer.wide(), buffer.bytes()));
     EXPECT_TRUE(buffer.all_untouched());
     EXPECT_EQ(1, ShutdownSecret());
-    EXPECT_EQ(1, GetSecret(L"svcsheet-absent-secret", buffer.get(), buffer.bytes()));
+    EXPECT_EQ(1, GetSecret(L"svcsheet-absent-secret", buffer.wide(), buffer.bytes()));
     EXPECT_EQ(1, ShutdownSecret());
 }

@@ -224,6 +224,7 @@ TEST(TabbedSheet, HeaderCarriesTheTableAndResultsPassThroughUnchanged) {
     EXPECT_EQ(nullptr, g_header.pfnCallback);
 
     SetHasHelp();
+    ASSERT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_GAMMA), test_page_proc));
     {
         import_patch fake("comctl32.dll", "PropertySheetA",
                           reinterpret_cast<const void*>(&recording_property_sheet));
@@ -231,7 +232,7 @@ TEST(TabbedSheet, HeaderCarriesTheTableAndResultsPassThroughUnchanged) {
         EXPECT_EQ(-1, DoDialog(nullptr, "Failed", 0));
     }
     EXPECT_EQ(static_cast<DWORD>(PSH_HASHELP), g_header.dwFlags);
-    EXPECT_EQ(0u, g_header.nPages); // the table started over after the first sheet
+    EXPECT_EQ(1u, g_header.nPages); // the table started over after the first sheet
 }
 
 TEST(TabbedSheet, ASecondSheetInTheSameProcessStartsFromAnEmptyTable) {

@@ -1,0 +1,43 @@
+// Test support: runs another program of the prefix and captures its output.
+#include "child_process.h"
+
+#include <windows.h>
+
+namespace test_support {
+
+std::string run_and_capture(std::string command_line) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
+        return "CreatePipe failed";
+    }
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write_end;
+    startup.hStdError = write_end;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    CloseHandle(write_end);
+    std::string output;
+    if (started) {
+        char chunk[512];
+        DWORD read = 0;
+        while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read != 0) {
+            output.append(chunk, read);
+        }
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        output = "CreateProcess failed: " + std::to_string(GetLastError());
+    }
+    CloseHandle(read_end);
+    return output;
+}
+
+} // namespace test_support
