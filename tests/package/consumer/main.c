@@ -9,6 +9,13 @@ int main(void) {
         fprintf(stderr, "consumer: LookupHelpMap gave the wrong context id\n");
         return 1;
     }
+    SetLastError(0);
+    if (InitServiceControl("svcsheet-consumer-no-such-service") != 0 ||
+        GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) {
+        fprintf(stderr, "consumer: InitServiceControl of a missing service did not fail right\n");
+        return 1;
+    }
+    DeInitServiceControl();
     printf("consumer: svcsheet answered\n");
     return 0;
 }
