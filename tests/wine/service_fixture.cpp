@@ -1,6 +1,8 @@
 // Test support for the Service page: real services in the Wine prefix, and reading the page.
 #include "service_fixture.h"
 
+#include "child_process.h"
+
 #include "service_page_ids.h"
 #include "sheet_driver.h"
 #include "test_service.h"
@@ -165,39 +167,8 @@ DWORD open_service_error(const std::string& name) {
 }
 
 std::string reg_query_start(const std::string& service_name) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE read_end = nullptr, write_end = nullptr;
-    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
-        return "CreatePipe failed";
-    }
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = write_end;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::string command =
-        "reg.exe query HKLM\\System\\CurrentControlSet\\Services\\" + service_name + " /v Start";
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    CloseHandle(write_end);
-    std::string output;
-    if (started) {
-        char chunk[256];
-        DWORD got = 0;
-        while (ReadFile(read_end, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            output.append(chunk, got);
-        }
-        WaitForSingleObject(process.hProcess, 10000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        output = "reg.exe did not start";
-    }
-    CloseHandle(read_end);
-    return output;
+    return test_support::run_and_capture(
+        "reg.exe query HKLM\\System\\CurrentControlSet\\Services\\" + service_name + " /v Start");
 }
 
 HWND service_page(HWND sheet) {
