@@ -83,6 +83,10 @@ INT_PTR on_command(HWND page, WPARAM wparam) {
 }
 
 INT_PTR on_notify(HWND page, const NMHDR* header) {
+    // Any window can send WM_NOTIFY; one without its header is nobody's notification.
+    if (header == nullptr) {
+        return FALSE;
+    }
     switch (header->code) {
     case PSN_APPLY:
         // The pending choice becomes what the service now has: after a refused change, a
@@ -107,7 +111,8 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
 }
 
 INT_PTR on_help(HWND page, const HELPINFO* info) {
-    if (g_page.help_callback == nullptr) {
+    // A WM_HELP sent without its HELPINFO names no control, so it gets no help.
+    if (g_page.help_callback == nullptr || info == nullptr) {
         return FALSE;
     }
     const DWORD context = svcsheet::lookup_help_map(svcsheet::service_page_help_map,

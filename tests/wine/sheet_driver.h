@@ -1,8 +1,10 @@
-// Test support: drives a modal sheet from inside its own message loop, and swaps
-// svcsheet.dll's imports for doubles.
+// Test support: drives a modal sheet from inside its own message loop (and, through
+// import_patch.h, swaps svcsheet.dll's imports for doubles).
 #pragma once
 
 #include <windows.h>
+
+#include "import_patch.h"
 
 #include <functional>
 #include <string>
@@ -29,23 +31,5 @@ std::string window_text(HWND window);
 
 // The texts of the sheet's tabs, in order.
 std::string tab_texts(HWND sheet);
-
-// Replaces one import of svcsheet.dll (by DLL and function name) for the life
-// of the object and puts the original back afterwards.
-class import_patch {
-public:
-    import_patch(const char* dll, const char* function, const void* replacement);
-    ~import_patch();
-    import_patch(const import_patch&) = delete;
-    import_patch& operator=(const import_patch&) = delete;
-
-    bool applied() const { return slot_ != nullptr; }
-    // The function the import pointed to before.
-    template <typename F> F original() const { return reinterpret_cast<F>(original_); }
-
-private:
-    void** slot_ = nullptr;
-    void* original_ = nullptr;
-};
 
 } // namespace test_support

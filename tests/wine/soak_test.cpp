@@ -1,10 +1,12 @@
-// Soaks: many sheets, registry cycles and secret-store cycles in one process, with what
-// the process holds measured before and after.
+// Soaks: many sheets, registry, secret-store and service-connection cycles, and a Service
+// page through thousands of refreshes, with what the process holds measured before and after.
 #include <windows.h>
 #include <prsht.h>
 
 #include "svcsheet.h"
 #include "lsa_double.h"
+#include "service_fixture.h"
+#include "service_page_ids.h"
 #include "resource_meter.h"
 #include "sheet_driver.h"
 #include "test_pages.h"
@@ -222,4 +224,126 @@ TEST(Soak, ThousandSecretStoreCyclesLeaveResourcesFlat) {
     EXPECT_EQ(0, lsa.outstanding());
     EXPECT_EQ(0, lsa.frees_not_wiped);
     EXPECT_EQ("", growth_beyond(before, after, flat));
+}
+
+namespace {
+
+// One round of the service through every state the page can settle on, driven from outside
+// the page; after each step the page's next refresh must show it.
+struct state_step {
+    DWORD control; // 0: start
+    DWORD state;
+    const char* text;
+};
+constexpr state_step state_round[] = {
+    {SERVICE_CONTROL_PAUSE, SERVICE_PAUSED, "Paused"},
+    {SERVICE_CONTROL_CONTINUE, SERVICE_RUNNING, "Running"},
+    {SERVICE_CONTROL_STOP, SERVICE_STOPPED, "Stopped"},
+    {0, SERVICE_RUNNING, "Running"},
+};
+
+} // namespace
+
+TEST(Soak, ServicePageThroughFiveThousandRefreshesWhileTheServiceChangesStateStaysFlat) {
+    test_support::test_service service(test_support::service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+
+    constexpr int ticks = 5000;
+    constexpr int ticks_per_step = 125;
+    int refreshes = 0, mismatches = 0, steps = 0;
+    std::string first_mismatch;
+    resource_sample before = {}, after = {};
+    test_support::show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
+        // Ticks are sent here rather than waited for; the page's own timer adds a few more.
+        auto run = [&](int count, bool counted) {
+            for (int tick = 0; tick < count; ++tick) {
+                if (tick % ticks_per_step == 0) {
+                    const state_step& step = state_round[steps++ % 4];
+                    const bool done = step.control == 0
+                                          ? StartServiceA(service.handle(), 0, nullptr)
+                                          : service.control(step.control);
+                    if (!done || !service.wait_for_state(step.state, 5000)) {
+                        ++mismatches;
+                        first_mismatch += "step to " + std::string(step.text) + " failed; ";
+                    }
+                    SendMessageA(page, WM_TIMER, 1, 0);
+                    const std::string shown = test_support::item_text(page, IDC_STATUS_TEXT);
+                    if (shown != step.text) {
+                        ++mismatches;
+                        first_mismatch += "showed " + shown + " for " + step.text + "; ";
+                    }
+                }
+                SendMessageA(page, WM_TIMER, 1, 0);
+                refreshes += counted ? 1 : 0;
+            }
+        };
+        run(2 * 4 * ticks_per_step, false); // two rounds of warm-up
+        before = sample_resources();
+        run(ticks, true);
+        after = sample_resources();
+        test_support::close_sheet(sheet);
+    });
+    report("Service page, 5000 refreshes", before, after);
+    expect_available(before);
+    EXPECT_EQ(ticks, refreshes);
+    EXPECT_GE(steps, ticks / ticks_per_step);
+    EXPECT_EQ(0, mismatches) << first_mismatch;
+    EXPECT_EQ("", growth_beyond(before, after, flat));
+    DeInitServiceControl();
+}
+
+TEST(Soak, ThousandServiceConnectionCyclesLeaveResourcesFlat) {
+    test_support::test_service service;
+    ASSERT_TRUE(service.created()) << service.create_error();
+    int failures = 0;
+    auto cycle = [&] {
+        failures += InitServiceControl(service.name().c_str()) == 1 ? 0 : 1;
+        DeInitServiceControl();
+    };
+    for (int round = 0; round < 20; ++round) {
+        cycle();
+    }
+    const resource_sample before = sample_resources();
+    expect_available(before);
+    for (int round = 0; round < 1000; ++round) {
+        cycle();
+    }
+    const resource_sample after = sample_resources();
+    report("1000 service connection cycles", before, after);
+    EXPECT_EQ(0, failures);
+    EXPECT_EQ("", growth_beyond(before, after, flat));
+    // Not one service handle of the thousand is still open: the deleted service goes at once.
+    const std::string name = service.name();
+    ASSERT_TRUE(service.remove()) << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST),
+              test_support::open_service_error(name));
+}
+
+TEST(Soak, FiftyServicePagesShownAndClosedLeaveResourcesFlat) {
+    test_support::test_service service(test_support::service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    int shown_running = 0;
+    auto show = [&](int round) {
+        test_support::show_service_page(round % 2, nullptr, [&](HWND sheet, HWND page) {
+            shown_running += test_support::item_text(page, IDC_STATUS_TEXT) == "Running" ? 1 : 0;
+            PropSheet_PressButton(sheet, round % 3 == 0 ? PSBTN_OK : PSBTN_CANCEL);
+        });
+    };
+    for (int round = 0; round < 5; ++round) {
+        show(round);
+    }
+    const resource_sample before = sample_resources();
+    shown_running = 0;
+    for (int round = 0; round < 50; ++round) {
+        show(round);
+    }
+    const resource_sample after = sample_resources();
+    report("50 Service pages", before, after);
+    EXPECT_EQ(50, shown_running);
+    EXPECT_EQ("", growth_beyond(before, after, flat));
+    DeInitServiceControl();
 }

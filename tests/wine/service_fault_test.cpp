@@ -1,0 +1,283 @@
+// Faults under an open Service page: the service's process dies, the service is deleted, the
+// service manager refuses. The page keeps its last good picture and keeps working.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include "service_fixture.h"
+#include "service_page_ids.h"
+#include "sheet_driver.h"
+#include "svcsheet.h"
+#include "test_service.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace test_support;
+
+namespace {
+
+constexpr int apply_button_id = 0x3021;
+
+DWORD service_process_id(const test_service& service) {
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.handle(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof status, &needed)) {
+        return 0;
+    }
+    return status.dwProcessId;
+}
+
+void apply(HWND sheet) {
+    PropSheet_Apply(sheet);
+    pump_messages(50);
+}
+
+// Which service-manager calls are refused right now, and how often each was tried.
+struct refusals {
+    bool status = false;
+    bool control = false;
+    bool change = false;
+    int status_calls = 0;
+    int control_calls = 0;
+    int change_calls = 0;
+};
+refusals g_refuse;
+decltype(&QueryServiceStatus) g_query_status;
+decltype(&ControlService) g_control_service;
+decltype(&StartServiceA) g_start_service;
+
+BOOL WINAPI refusing_query_status(SC_HANDLE service, LPSERVICE_STATUS status) {
+    ++g_refuse.status_calls;
+    if (g_refuse.status) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return g_query_status(service, status);
+}
+
+BOOL WINAPI refusing_control_service(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+    ++g_refuse.control_calls;
+    if (g_refuse.control) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return g_control_service(service, control, status);
+}
+
+BOOL WINAPI refusing_start_service(SC_HANDLE service, DWORD count, LPCSTR* arguments) {
+    ++g_refuse.control_calls;
+    if (g_refuse.control) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return g_start_service(service, count, arguments);
+}
+
+BOOL WINAPI refusing_change_config(SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR,
+                                   LPCSTR, LPCSTR, LPCSTR) {
+    ++g_refuse.change_calls;
+    SetLastError(ERROR_SERVICE_DATABASE_LOCKED);
+    return FALSE;
+}
+
+std::string status_text(DWORD state) {
+    constexpr const char* texts[] = {"Stopped",          "Start Pending", "Stop Pending", "Running",
+                                     "Continue Pending", "Pause Pending", "Paused"};
+    return state >= 1 && state <= 7 ? texts[state - 1] : "state " + std::to_string(state);
+}
+
+} // namespace
+
+// Wine's service manager does not notice a service process that dies: it goes on reporting
+// "Running" and fails controls with a broken pipe. The page shows what the manager reports.
+TEST(ServiceFaults, KilledServiceProcessLeavesThePageShowingWhatTheManagerReports) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+
+    show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
+        ASSERT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        const DWORD pid = service_process_id(service);
+        ASSERT_NE(0u, pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        ASSERT_NE(nullptr, process) << GetLastError();
+        EXPECT_TRUE(TerminateProcess(process, 99)) << GetLastError();
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+        CloseHandle(process);
+
+        for (int tick = 0; tick < 20; ++tick) {
+            EXPECT_EQ(TRUE, call_page_proc(page, WM_TIMER, 1, 0));
+        }
+        EXPECT_EQ(status_text(service.state()), item_text(page, IDC_STATUS_TEXT));
+        // A Stop the dead process cannot answer fails quietly and returns.
+        click(page, IDC_STOP_SERVICE);
+        pump_messages(400);
+        EXPECT_EQ(status_text(service.state()), item_text(page, IDC_STATUS_TEXT));
+
+        // The rest of the page still works.
+        click(page, IDC_START_AUTOMATIC);
+        apply(sheet);
+        EXPECT_EQ("Automatic", checked_start_types(page));
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), service.config().start_type);
+        close_sheet(sheet);
+    });
+}
+
+TEST(ServiceFaults, ServiceDeletedUnderThePageKeepsThePageInStepWithTheManager) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    const std::string name = service.name();
+    ASSERT_EQ(1, InitServiceControl(name.c_str()));
+
+    ASSERT_EQ(0, AddServiceControlPage(FALSE, nullptr));
+    const int result = run_sheet("Service test", 0, [&](HWND sheet) {
+        HWND page = service_page(sheet);
+        ASSERT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        // Deleted while running, the service lives on until it stops and the last handle goes.
+        ASSERT_TRUE(service.remove()) << GetLastError();
+        pump_messages(300);
+        EXPECT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        SC_HANDLE deleted = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);
+        ASSERT_NE(nullptr, deleted) << GetLastError();
+        SERVICE_STATUS status = {};
+        EXPECT_TRUE(ControlService(deleted, SERVICE_CONTROL_STOP, &status)) << GetLastError();
+        EXPECT_TRUE(wait_for_status(page, "Stopped"))
+            << "status: " << item_text(page, IDC_STATUS_TEXT);
+
+        // Start and a new start type on a deleted service: whatever the manager makes of
+        // them, the page shows what it reports afterwards.
+        click(page, IDC_START_SERVICE);
+        pump_messages(400);
+        EXPECT_TRUE(QueryServiceStatus(deleted, &status)) << GetLastError();
+        EXPECT_EQ(status_text(status.dwCurrentState), item_text(page, IDC_STATUS_TEXT));
+        if (status.dwCurrentState != SERVICE_STOPPED) {
+            ControlService(deleted, test_service_control_quit, &status);
+            EXPECT_TRUE(wait_for_status(page, "Stopped"))
+                << "status: " << item_text(page, IDC_STATUS_TEXT);
+        }
+        click(page, IDC_START_DISABLED);
+        apply(sheet);
+        alignas(QUERY_SERVICE_CONFIGA) BYTE buffer[4096];
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+        DWORD needed = 0;
+        ASSERT_TRUE(QueryServiceConfigA(deleted, config, sizeof buffer, &needed)) << GetLastError();
+        EXPECT_EQ(config->dwStartType == SERVICE_DISABLED ? "Disabled" : "Manual",
+                  checked_start_types(page));
+        EXPECT_EQ("Stopped", item_text(page, IDC_STATUS_TEXT));
+        CloseServiceHandle(deleted);
+        CloseServiceHandle(manager);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+    });
+    EXPECT_FALSE(sheet_left_open());
+    EXPECT_GE(result, 0);
+    DeInitServiceControl();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))
+        << "the connection let go, yet the deleted service stays";
+}
+
+TEST(ServiceFaults, RefusedChangeReloadsTheRealStartTypeAndApplyStillSucceeds) {
+    test_service service(service_options().start(SERVICE_AUTO_START));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    g_refuse = {};
+
+    ASSERT_EQ(0, AddServiceControlPage(TRUE, nullptr));
+    bool applied_flag = false, close_shown = false;
+    const int result = run_sheet("Service test", 0, [&](HWND sheet) {
+        HWND page = service_page(sheet);
+        import_patch change("advapi32.dll", "ChangeServiceConfigA",
+                            reinterpret_cast<const void*>(&refusing_change_config));
+        ASSERT_TRUE(change.applied());
+        click(page, IDC_START_DISABLED);
+        click(page, IDC_INTERACT_WITH_DESKTOP);
+        EXPECT_EQ("Disabled", checked_start_types(page));
+
+        PSHNOTIFY note = {};
+        note.hdr.hwndFrom = sheet;
+        note.hdr.code = PSN_APPLY;
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, 0x5A5A);
+        applied_flag = call_page_proc(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)) == FALSE;
+        pump_messages(50);
+        EXPECT_EQ(1, g_refuse.change_calls);
+        EXPECT_EQ("Automatic", checked_start_types(page));
+        EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
+        EXPECT_EQ("Stopped", item_text(page, IDC_STATUS_TEXT));
+        EXPECT_EQ("Start", enabled_buttons(page));
+        close_shown = window_text(GetDlgItem(sheet, IDOK)) == "Close";
+
+        // The page goes on: a later choice applies once the service manager agrees again.
+        click(page, IDC_START_MANUAL);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+    });
+    EXPECT_FALSE(sheet_left_open());
+    EXPECT_EQ(IDOK, result);
+    EXPECT_TRUE(applied_flag) << "PSN_APPLY did not report PSNRET_NOERROR";
+    EXPECT_TRUE(close_shown) << "Cancel did not become Close";
+    const service_config_values config = service.config();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
+}
+
+TEST(ServiceFaults, RefusedQueriesAndControlsKeepTheLastGoodPicture) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    g_refuse = {};
+
+    show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
+        import_patch status("advapi32.dll", "QueryServiceStatus",
+                            reinterpret_cast<const void*>(&refusing_query_status));
+        import_patch control("advapi32.dll", "ControlService",
+                             reinterpret_cast<const void*>(&refusing_control_service));
+        import_patch start("advapi32.dll", "StartServiceA",
+                           reinterpret_cast<const void*>(&refusing_start_service));
+        ASSERT_TRUE(status.applied() && control.applied() && start.applied());
+        g_query_status = status.original<decltype(&QueryServiceStatus)>();
+        g_control_service = control.original<decltype(&ControlService)>();
+        g_start_service = start.original<decltype(&StartServiceA)>();
+
+        // Stop refused: nothing changes.
+        g_refuse.control = true;
+        click(page, IDC_STOP_SERVICE);
+        pump_messages(300);
+        EXPECT_EQ(1, g_refuse.control_calls);
+        EXPECT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        EXPECT_EQ("Pause|Stop", enabled_buttons(page));
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), service.state());
+
+        // The service stops behind a status query that fails: the page keeps "Running".
+        g_refuse.status = true;
+        ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << GetLastError();
+        ASSERT_TRUE(service.wait_for_state(SERVICE_STOPPED, 5000)) << service.state();
+        const int calls_before = g_refuse.status_calls;
+        for (int tick = 0; tick < 20; ++tick) {
+            EXPECT_EQ(TRUE, call_page_proc(page, WM_TIMER, 1, 0));
+        }
+        pump_messages(300);
+        EXPECT_GE(g_refuse.status_calls - calls_before, 20);
+        EXPECT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        EXPECT_EQ("Pause|Stop", enabled_buttons(page));
+        EXPECT_EQ("Automatic|Manual|Disabled", enabled_start_types(page));
+
+        // Answers again: the next tick shows the truth.
+        g_refuse.status = false;
+        EXPECT_TRUE(wait_for_status(page, "Stopped"))
+            << "status: " << item_text(page, IDC_STATUS_TEXT);
+        EXPECT_EQ("Start", enabled_buttons(page));
+
+        g_refuse.control = false;
+        click(page, IDC_START_SERVICE);
+        EXPECT_TRUE(wait_for_status(page, "Running"))
+            << "status: " << item_text(page, IDC_STATUS_TEXT);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet, apply_button_id))) << "Apply lit up";
+        close_sheet(sheet);
+    });
+}
