@@ -42,6 +42,7 @@ INT_PTR on_init_dialog(HWND page) {
 
 INT_PTR on_destroy(HWND page) {
     KillTimer(page, g_page.timer_id);
+    svcsheet::forget_page_controls(page);
     return FALSE;
 }
 

@@ -15,7 +15,45 @@ constexpr int start_type_ids[] = {IDC_START_AUTOMATIC, IDC_START_MANUAL, IDC_STA
 constexpr int control_button_ids[control_button_count] = {IDC_START_SERVICE, IDC_CONTINUE_SERVICE,
                                                           IDC_PAUSE_SERVICE, IDC_STOP_SERVICE};
 
+struct control_cache {
+    HWND page;
+    int status_text_id;
+    HWND status_text;
+    HWND start_types[3];
+    HWND buttons[control_button_count];
+};
+control_cache g_controls;
+
+const control_cache& controls_of(HWND page, int status_text_id) noexcept {
+    if (g_controls.page != page || g_controls.status_text_id != status_text_id) {
+        g_controls.page = page;
+        g_controls.status_text_id = status_text_id;
+        g_controls.status_text = GetDlgItem(page, status_text_id);
+        for (int i = 0; i < 3; ++i) {
+            g_controls.start_types[i] = GetDlgItem(page, start_type_ids[i]);
+        }
+        for (int i = 0; i < control_button_count; ++i) {
+            g_controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
+        }
+    }
+    return g_controls;
+}
+
+// Under Wine every EnableWindow is a round trip to the server even when nothing changes;
+// reading the state is not.
+void set_enabled(HWND control, bool enabled) noexcept {
+    if ((IsWindowEnabled(control) != FALSE) != enabled) {
+        EnableWindow(control, enabled);
+    }
+}
+
 } // namespace
+
+void forget_page_controls(HWND page) noexcept {
+    if (g_controls.page == page) {
+        g_controls = {};
+    }
+}
 
 void refresh_status(HWND page, int status_text_id) noexcept {
     SC_HANDLE service = service_handle();
@@ -31,16 +69,17 @@ void refresh_status(HWND page, int status_text_id) noexcept {
     const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
     const bool start_allowed = config == nullptr || config->dwStartType != SERVICE_DISABLED;
 
-    for (int id : start_type_ids) {
-        EnableWindow(GetDlgItem(page, id), TRUE);
+    const control_cache& controls = controls_of(page, status_text_id);
+    for (HWND radio : controls.start_types) {
+        set_enabled(radio, true);
     }
     status_picture picture;
     if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, start_allowed, picture)) {
         return;
     }
-    SetDlgItemTextA(page, status_text_id, picture.text);
+    SetWindowTextA(controls.status_text, picture.text);
     for (int i = 0; i < control_button_count; ++i) {
-        EnableWindow(GetDlgItem(page, control_button_ids[i]), picture.enabled[i]);
+        set_enabled(controls.buttons[i], picture.enabled[i]);
     }
 }
 

@@ -11,4 +11,7 @@ namespace svcsheet {
 // on every timer tick.
 void refresh_status(HWND page, int status_text_id) noexcept;
 
+// Drops what refresh_status remembers of a page's controls; called when the page goes.
+void forget_page_controls(HWND page) noexcept;
+
 } // namespace svcsheet
