@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "child_process.h"
 #include "import_patch.h"
 #include "service_page_ids.h"
 #include "svcsheet.h"
@@ -138,37 +139,7 @@ void measure_attach(const options& opts, std::vector<row>& rows) {
 std::string run_child(const char* argument) {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = std::string("\"") + path + "\" " + argument;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE read_end = nullptr;
-    HANDLE write_end = nullptr;
-    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
-        return {};
-    }
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    CloseHandle(write_end);
-    std::string output;
-    if (started) {
-        char chunk[256];
-        DWORD read = 0;
-        while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read != 0) {
-            output.append(chunk, read);
-        }
-        WaitForSingleObject(process.hProcess, 60000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(read_end);
-    return output;
+    return test_support::run_and_capture(std::string("\"") + path + "\" " + argument);
 }
 
 // The first load in a fresh process, which also maps whatever of the DLL's
