@@ -1,6 +1,6 @@
-// svcprops_tour: takes a running svcprops sheet through a short session — Stop,
-// Start, Manual + Apply — from another process, and saves a screenshot of the
-// Service page at each step as a BMP file.
+// svcprops_tour: takes a running svcprops sheet through a short session — Start if
+// stopped, Stop, Start, Manual + Apply — from another process, as far as the service
+// allows, and saves a screenshot of the Service page at each step as a BMP file.
 //
 //   svcprops_tour <sheet caption> <output directory>
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -18,6 +19,7 @@ namespace {
 constexpr int status_text = 1000;
 constexpr int manual_radio = 1002;
 constexpr int start_button = 1005;
+constexpr int continue_button = 1006;
 constexpr int stop_button = 1008;
 constexpr int service_page_index = 1;
 
@@ -38,20 +40,11 @@ std::string status(HWND page) {
     return text;
 }
 
-bool wait_for(HWND page, const char* wanted, DWORD timeout_ms) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeout_ms) {
-        if (status(page) == wanted) {
-            return true;
-        }
-        Sleep(20);
-    }
-    return false;
-}
-
 void click(HWND page, int id) {
     SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
 }
+
+int g_shots;
 
 // Copies the sheet's client area, as it is on the screen, into a 24-bit BMP file.
 // (Under Xvfb there is no window manager, so the client area is all that is drawn.)
@@ -86,7 +79,7 @@ void screenshot(const char* name) {
     file.bfSize = file.bfOffBits + image_size;
     info.bmiHeader.biSizeImage = image_size;
 
-    const std::string path = g_out_dir + "\\" + name + ".bmp";
+    const std::string path = g_out_dir + "\\" + std::to_string(++g_shots) + "-" + name + ".bmp";
     if (FILE* out = std::fopen(path.c_str(), "wb")) {
         std::fwrite(&file, sizeof file, 1, out);
         std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
@@ -98,6 +91,36 @@ void screenshot(const char* name) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+}
+
+// Waits until the status text reads one of the texts given; returns it, or "" on time-out.
+std::string wait_for_any(HWND page, std::initializer_list<const char*> wanted, DWORD timeout_ms) {
+    const DWORD start = GetTickCount();
+    do {
+        const std::string now = status(page);
+        for (const char* text : wanted) {
+            if (now == text) {
+                return now;
+            }
+        }
+        Sleep(20);
+    } while (GetTickCount() - start < timeout_ms);
+    return {};
+}
+
+bool enabled(HWND page, int id) {
+    return IsWindowEnabled(GetDlgItem(page, id)) != FALSE;
+}
+
+void start_and_wait(HWND page) {
+    click(page, start_button);
+    if (wait_for_any(page, {"Running"}, 15000).empty()) {
+        fail("the service did not start");
+    }
+}
+
+void finish() {
+    PropSheet_PressButton(g_sheet, PSBTN_OK);
 }
 
 } // namespace
@@ -117,25 +140,48 @@ int main(int argc, char** argv) {
     }
     PropSheet_SetCurSel(g_sheet, nullptr, service_page_index);
     HWND page = PropSheet_GetCurrentPageHwnd(g_sheet);
-    if (page == nullptr || !wait_for(page, "Running", 15000)) {
-        fail("the Service page does not show a running service");
+    if (page == nullptr) {
+        fail("the sheet has no Service page");
     }
-    screenshot("1-running");
+    const std::string steady =
+        wait_for_any(page, {"Running", "Stopped", "Paused", "Not Installed"}, 15000);
+    if (steady.empty()) {
+        fail("the Service page shows no steady state");
+    }
+    if (steady == "Not Installed") {
+        screenshot("not-installed");
+        finish();
+        return 0;
+    }
+    if (steady == "Paused" && enabled(page, continue_button)) {
+        click(page, continue_button);
+        wait_for_any(page, {"Running"}, 15000);
+    }
+    if (steady == "Stopped") {
+        screenshot("stopped");
+        if (!enabled(page, start_button)) {
+            finish(); // Disabled: nothing to start
+            return 0;
+        }
+        start_and_wait(page);
+    }
+    screenshot("running");
 
-    click(page, stop_button);
-    if (!wait_for(page, "Stop Pending", 5000)) {
-        fail("Stop did not lead to \"Stop Pending\"");
+    if (enabled(page, stop_button)) {
+        click(page, stop_button);
+        // A service that stops at once may skip the pending state between two ticks.
+        if (wait_for_any(page, {"Stop Pending", "Stopped"}, 5000) == "Stop Pending") {
+            screenshot("stop-pending");
+        }
+        if (wait_for_any(page, {"Stopped"}, 15000).empty()) {
+            fail("the service did not stop");
+        }
+        screenshot("stopped");
+        if (enabled(page, start_button)) {
+            start_and_wait(page);
+        }
     }
-    screenshot("2-stop-pending");
-    if (!wait_for(page, "Stopped", 15000)) {
-        fail("the service did not stop");
-    }
-    screenshot("3-stopped");
 
-    click(page, start_button);
-    if (!wait_for(page, "Running", 15000)) {
-        fail("the service did not start again");
-    }
     click(page, manual_radio);
     PropSheet_PressButton(g_sheet, PSBTN_APPLYNOW);
     // Apply greys out once the sheet has applied the change.
@@ -144,8 +190,8 @@ int main(int argc, char** argv) {
     while (IsWindowEnabled(apply) && GetTickCount() - applying < 5000) {
         Sleep(20);
     }
-    screenshot("4-manual-applied");
+    screenshot("manual-applied");
 
-    PropSheet_PressButton(g_sheet, PSBTN_OK);
+    finish();
     return 0;
 }
