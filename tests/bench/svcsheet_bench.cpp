@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "allocation_counter.h"
 #include "child_process.h"
 #include "import_patch.h"
 #include "service_page_ids.h"
@@ -237,39 +238,6 @@ void bare_queries(SC_HANDLE service) {
                         &needed);
 }
 
-LONG g_allocations;
-decltype(&malloc) g_malloc;
-decltype(&calloc) g_calloc;
-decltype(&realloc) g_realloc;
-decltype(&HeapAlloc) g_heap_alloc;
-decltype(&LocalAlloc) g_local_alloc;
-decltype(&GlobalAlloc) g_global_alloc;
-
-void* __cdecl counting_malloc(size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_malloc(size);
-}
-void* __cdecl counting_calloc(size_t count, size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_calloc(count, size);
-}
-void* __cdecl counting_realloc(void* block, size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_realloc(block, size);
-}
-LPVOID WINAPI counting_heap_alloc(HANDLE heap, DWORD flags, SIZE_T size) {
-    InterlockedIncrement(&g_allocations);
-    return g_heap_alloc(heap, flags, size);
-}
-HLOCAL WINAPI counting_local_alloc(UINT flags, SIZE_T size) {
-    InterlockedIncrement(&g_allocations);
-    return g_local_alloc(flags, size);
-}
-HGLOBAL WINAPI counting_global_alloc(UINT flags, SIZE_T size) {
-    InterlockedIncrement(&g_allocations);
-    return g_global_alloc(flags, size);
-}
-
 struct service_bench {
     const options* opts;
     std::vector<row>* rows;
@@ -326,45 +294,22 @@ void measure_tick_cost(HWND page) {
 }
 
 void measure_tick_allocations(HWND page) {
-    using test_support::import_patch;
-    import_patch p_malloc("msvcrt.dll", "malloc", reinterpret_cast<const void*>(&counting_malloc));
-    import_patch p_calloc("msvcrt.dll", "calloc", reinterpret_cast<const void*>(&counting_calloc));
-    import_patch p_realloc("msvcrt.dll", "realloc",
-                           reinterpret_cast<const void*>(&counting_realloc));
-    import_patch p_heap("kernel32.dll", "HeapAlloc",
-                        reinterpret_cast<const void*>(&counting_heap_alloc));
-    import_patch p_local("kernel32.dll", "LocalAlloc",
-                         reinterpret_cast<const void*>(&counting_local_alloc));
-    import_patch p_global("kernel32.dll", "GlobalAlloc",
-                          reinterpret_cast<const void*>(&counting_global_alloc));
-    g_malloc = p_malloc.original<decltype(&malloc)>();
-    g_calloc = p_calloc.original<decltype(&calloc)>();
-    g_realloc = p_realloc.original<decltype(&realloc)>();
-    g_heap_alloc = p_heap.original<decltype(&HeapAlloc)>();
-    g_local_alloc = p_local.original<decltype(&LocalAlloc)>();
-    g_global_alloc = p_global.original<decltype(&GlobalAlloc)>();
-    std::string counted, absent;
-    const std::pair<const import_patch*, const char*> patches[] = {
-        {&p_malloc, "malloc"},  {&p_calloc, "calloc"},    {&p_realloc, "realloc"},
-        {&p_heap, "HeapAlloc"}, {&p_local, "LocalAlloc"}, {&p_global, "GlobalAlloc"}};
-    for (const auto& patch : patches) {
-        std::string& list = patch.first->applied() ? counted : absent;
-        list += (list.empty() ? "" : ", ") + std::string(patch.second);
-    }
+    test_support::allocation_counter allocations;
+    const std::string counted = allocations.counted();
+    const std::string absent = allocations.absent();
     const int runs = g_bench.opts->runs;
-    g_allocations = 0;
     for (int i = 0; i < runs; ++i) {
         SendMessageA(page, WM_TIMER, 1, 0);
     }
-    const LONG allocations = g_allocations;
+    const long count = allocations.count();
     char figure[256];
     std::snprintf(figure, sizeof figure,
                   "%.3f (%ld in %d ticks; counted through the DLL's imports %s; not imported: %s)",
-                  static_cast<double>(allocations) / runs, static_cast<long>(allocations), runs,
+                  static_cast<double>(count) / runs, count, runs,
                   counted.empty() ? "none" : counted.c_str(),
                   absent.empty() ? "none" : absent.c_str());
     g_bench.rows->push_back({"heap allocations per refresh tick", figure, "0",
-                             allocations == 0 && !counted.empty() ? "yes" : "no"});
+                             count == 0 && !counted.empty() ? "yes" : "no"});
 }
 
 void measure_stop_latency(HWND page, double bare_ms) {

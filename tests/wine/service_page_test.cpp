@@ -2,6 +2,7 @@
 // the Start/Stop/Pause/Continue buttons.
 #include <windows.h>
 
+#include "allocation_counter.h"
 #include "service_fixture.h"
 #include "sheet_driver.h"
 #include "service_page_ids.h"
@@ -347,33 +348,6 @@ TEST(ServiceControl, PauseAndContinueShowTheirPendingStates) {
     });
 }
 
-namespace {
-
-LONG g_allocations;
-decltype(&calloc) g_calloc;
-decltype(&realloc) g_realloc;
-decltype(&malloc) g_malloc;
-decltype(&HeapAlloc) g_heap_alloc;
-
-void* __cdecl counting_calloc(size_t count, size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_calloc(count, size);
-}
-void* __cdecl counting_realloc(void* block, size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_realloc(block, size);
-}
-void* __cdecl counting_malloc(size_t size) {
-    InterlockedIncrement(&g_allocations);
-    return g_malloc(size);
-}
-LPVOID WINAPI counting_heap_alloc(HANDLE heap, DWORD flags, SIZE_T size) {
-    InterlockedIncrement(&g_allocations);
-    return g_heap_alloc(heap, flags, size);
-}
-
-} // namespace
-
 TEST(ServiceStatus, RefreshTicksAllocateNothing) {
     test_service service(service_options().args("accept=3"));
     ASSERT_TRUE(service.created()) << service.create_error();
@@ -381,27 +355,13 @@ TEST(ServiceStatus, RefreshTicksAllocateNothing) {
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
 
     show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
-        // Every allocator the library imports counts; one it does not import it cannot call.
-        import_patch heap_calloc("msvcrt.dll", "calloc",
-                                 reinterpret_cast<const void*>(&counting_calloc));
-        import_patch heap_realloc("msvcrt.dll", "realloc",
-                                  reinterpret_cast<const void*>(&counting_realloc));
-        import_patch heap_malloc("msvcrt.dll", "malloc",
-                                 reinterpret_cast<const void*>(&counting_malloc));
-        import_patch heap_alloc("kernel32.dll", "HeapAlloc",
-                                reinterpret_cast<const void*>(&counting_heap_alloc));
-        ASSERT_TRUE(heap_calloc.applied() || heap_realloc.applied() || heap_malloc.applied() ||
-                    heap_alloc.applied())
+        test_support::allocation_counter allocations;
+        ASSERT_FALSE(allocations.counted().empty())
             << "found none of the allocators among the library's imports";
-        g_calloc = heap_calloc.original<decltype(&calloc)>();
-        g_realloc = heap_realloc.original<decltype(&realloc)>();
-        g_malloc = heap_malloc.original<decltype(&malloc)>();
-        g_heap_alloc = heap_alloc.original<decltype(&HeapAlloc)>();
-        g_allocations = 0;
         for (int tick = 0; tick < 50; ++tick) {
             EXPECT_EQ(TRUE, call_page_proc(page, WM_TIMER, 1, 0));
         }
-        EXPECT_EQ(0, g_allocations);
+        EXPECT_EQ(0, allocations.count()) << "counted through " << allocations.counted();
         EXPECT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
         EXPECT_EQ("Pause|Stop", enabled_buttons(page));
         close_sheet(sheet);
