@@ -15,11 +15,15 @@ constexpr int start_type_ids[] = {IDC_START_AUTOMATIC, IDC_START_MANUAL, IDC_STA
 constexpr int control_button_ids[control_button_count] = {IDC_START_SERVICE, IDC_CONTINUE_SERVICE,
                                                           IDC_PAUSE_SERVICE, IDC_STOP_SERVICE};
 
+constexpr int start_type_count = sizeof start_type_ids / sizeof start_type_ids[0];
+
+// The page's controls, looked up once per page: this runs ten times a second, and under
+// Wine every GetDlgItem is a round trip to the server.
 struct control_cache {
     HWND page;
     int status_text_id;
     HWND status_text;
-    HWND start_types[3];
+    HWND start_types[start_type_count];
     HWND buttons[control_button_count];
 };
 control_cache g_controls;
@@ -29,7 +33,7 @@ const control_cache& controls_of(HWND page, int status_text_id) noexcept {
         g_controls.page = page;
         g_controls.status_text_id = status_text_id;
         g_controls.status_text = GetDlgItem(page, status_text_id);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < start_type_count; ++i) {
             g_controls.start_types[i] = GetDlgItem(page, start_type_ids[i]);
         }
         for (int i = 0; i < control_button_count; ++i) {
