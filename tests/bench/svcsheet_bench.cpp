@@ -1,8 +1,11 @@
 // Measures svcsheet.dll on the platform it runs on and prints one line per figure,
 // "row<TAB>measure<TAB>figure<TAB>goal<TAB>met", for scripts/bench to put in its table.
 //
-//   svcsheet_bench [--runs N]      every measure, N cycles each (default 2000; the Stop
-//                                  click, at most 15)
+//   svcsheet_bench [--runs N] [--emulated]
+//                                  every measure, N cycles each (default 2000; the refresh
+//                                  tick, three batches of N; the Stop click, at most 15).
+//                                  --emulated: the CPU is emulated, so goals on times are
+//                                  shown but not judged ("emulated" in the met column)
 //   svcsheet_bench --first-load    one LoadLibrary in this fresh process (used by the above)
 #include <windows.h>
 #include <commctrl.h>
@@ -37,7 +40,13 @@ struct row {
 
 struct options {
     int runs = 2000;
+    bool emulated = false;
 };
+
+// The met column of a goal on times.
+const char* timed_goal_met(const options& opts, bool met) {
+    return opts.emulated ? "emulated" : met ? "yes" : "no";
+}
 
 double now_us() {
     static LARGE_INTEGER frequency = [] {
@@ -261,36 +270,52 @@ void update_controls_unchanged(HWND page) {
 }
 
 void measure_tick_cost(HWND page) {
+    // The ratio is judged per batch and the worst batch counts: a quiet stretch of the
+    // machine cannot make up for a slow one.
+    constexpr int batches = 3;
+    constexpr double ratio_goal = 1.05;
     const int runs = g_bench.opts->runs;
-    std::vector<double> ticks, bare, updates;
-    ticks.reserve(runs);
-    bare.reserve(runs);
-    updates.reserve(runs);
-    // Side by side, alternating, so drift in the service manager hits both alike.
-    for (int i = 0; i < 20 + runs; ++i) {
-        const double start = now_us();
-        SendMessageA(page, WM_TIMER, 1, 0);
-        const double ticked = now_us();
-        bare_queries(g_bench.own);
-        const double queried = now_us();
-        update_controls_unchanged(page);
-        const double updated = now_us();
-        if (i >= 20) {
-            ticks.push_back(ticked - start);
-            bare.push_back(queried - ticked);
-            updates.push_back(updated - queried);
+    std::vector<double> ticks, bare, updates, ratios;
+    ticks.reserve(batches * runs);
+    bare.reserve(batches * runs);
+    updates.reserve(batches * runs);
+    for (int batch = 0; batch < batches; ++batch) {
+        std::vector<double> batch_ticks, batch_bare;
+        // Side by side, alternating, so drift in the service manager hits both alike.
+        for (int i = 0; i < 20 + runs; ++i) {
+            const double start = now_us();
+            SendMessageA(page, WM_TIMER, 1, 0);
+            const double ticked = now_us();
+            bare_queries(g_bench.own);
+            const double queried = now_us();
+            update_controls_unchanged(page);
+            const double updated = now_us();
+            if (i >= 20) {
+                batch_ticks.push_back(ticked - start);
+                batch_bare.push_back(queried - ticked);
+                updates.push_back(updated - queried);
+            }
         }
+        ratios.push_back(median(batch_ticks) / median(batch_bare));
+        ticks.insert(ticks.end(), batch_ticks.begin(), batch_ticks.end());
+        bare.insert(bare.end(), batch_bare.begin(), batch_bare.end());
     }
-    const double ratio = median(ticks) / median(bare);
+    const double worst = *std::max_element(ratios.begin(), ratios.end());
+    std::string figure =
+        format("%.3f, the worst of", worst) + " " + std::to_string(batches) + " batches (";
+    for (std::size_t i = 0; i < ratios.size(); ++i) {
+        figure += format(i == 0 ? "%.3f" : ", %.3f", ratios[i]);
+    }
+    figure += "; medians of " + std::to_string(runs) + " ticks each)";
     g_bench.rows->push_back(
         {"Service page refresh tick (WM_TIMER sent to the page)", distribution(ticks), "-", "-"});
     g_bench.rows->push_back({"its two bare queries (QueryServiceStatus + QueryServiceConfigA)",
                              distribution(bare), "-", "-"});
     g_bench.rows->push_back({"for comparison: status text + 7 unconditional EnableWindow",
                              distribution(updates), "-", "-"});
-    g_bench.rows->push_back({"refresh tick / its two bare service-manager queries",
-                             format("%.3f (medians)", ratio), "<= 1.10",
-                             ratio <= 1.10 ? "yes" : "no"});
+    g_bench.rows->push_back({"refresh tick / its two bare service-manager queries", figure,
+                             format("<= %.2f", ratio_goal),
+                             timed_goal_met(*g_bench.opts, worst <= ratio_goal)});
 }
 
 void measure_tick_allocations(HWND page) {
@@ -350,7 +375,7 @@ void measure_stop_latency(HWND page, double bare_ms) {
     char goal[80];
     std::snprintf(goal, sizeof goal, "<= 100 ms + the queries (%.1f ms)", limit);
     g_bench.rows->push_back({"Stop click to \"Stop Pending\" shown", figure, goal,
-                             worst <= limit + median(clicks) ? "yes" : "no"});
+                             timed_goal_met(*g_bench.opts, worst <= limit + median(clicks))});
 }
 
 BOOL CALLBACK find_bench_sheet(HWND window, LPARAM found) {
@@ -459,8 +484,10 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             opts.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--emulated") == 0) {
+            opts.emulated = true;
         } else {
-            std::fprintf(stderr, "usage: svcsheet_bench [--runs N] | --first-load\n");
+            std::fprintf(stderr, "usage: svcsheet_bench [--runs N] [--emulated] | --first-load\n");
             return 2;
         }
     }
