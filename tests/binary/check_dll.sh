@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Static checks of a built svcsheet.dll, run on Linux with the cross objdump.
+# Static checks of a built svcsheet.dll (or another DLL of ours), run on Linux with
+# the cross objdump.
 #
 #   check_dll.sh CHECK OBJDUMP DLL DEF MACHINE [ARG]
 #
 # CHECK is one of: machine, exports, imports, header, version. MACHINE is the
-# objdump format name expected (pei-i386 or pei-x86-64). ARG: for imports the
-# allow-list file, for header the highest OS and subsystem version allowed (4.0),
-# for version the project version (1.0.0.5).
+# objdump format name expected (pei-i386 or pei-x86-64). ARG: for exports a name
+# that must be among them, for imports the allow-list file, for header the highest
+# OS and subsystem version allowed (4.0), for version the project version (1.0.0.5).
 set -euo pipefail
 export LC_ALL=C # one collation for sort and comm; bytes for grep
 check=$1 objdump=$2 dll=$3 def=$4 machine=$5 arg=${6:-}
@@ -36,7 +37,9 @@ exports)
   if printf '%s\n' "$actual" | grep -qE '@|^_'; then
     fail "decorated export names: $(printf '%s\n' "$actual" | grep -E '@|^_' | tr '\n' ' ')"
   fi
-  grep -qx DllMain <<<"$actual" || fail "DllMain is not exported"
+  if [ -n "$arg" ]; then
+    grep -qx "$arg" <<<"$actual" || fail "$arg is not exported"
+  fi
   echo "exports ($(wc -l <<<"$actual")): $(tr '\n' ' ' <<<"$actual")"
   ;;
 imports)
