@@ -4,9 +4,11 @@
 # it holds exactly the install tree, builds the consumer project against it with
 # find_package and, given an emulator, runs it.
 #
-#   run_consumer.sh BUILD_DIR TOOLCHAIN_FILE WORK_DIR [EMULATOR]
+#   run_consumer.sh BUILD_DIR TOOLCHAIN_FILE WORK_DIR [EMULATOR...]
 set -euo pipefail
-build_dir=$1 toolchain=$2 work=$3 emulator=${4:-}
+build_dir=$1 toolchain=$2 work=$3
+shift 3
+emulator=("$@") # the emulator command, if any
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -35,9 +37,9 @@ cmake -S "$here/consumer" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$sdk" >/dev/null
 cmake --build "$work/build"
 
-if [ -n "$emulator" ]; then
+if [ ${#emulator[@]} -gt 0 ]; then
   cp "$sdk/bin/svcsheet.dll" "$work/build/"
-  out=$("$emulator" "$work/build/consumer.exe" | tr -d '\r')
+  out=$("${emulator[@]}" "$work/build/consumer.exe" | tr -d '\r')
   echo "$out"
   grep -q "consumer: svcsheet answered" <<<"$out" || fail "the consumer did not run"
 else

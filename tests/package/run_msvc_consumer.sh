@@ -10,9 +10,11 @@
 # (__imp__LookupHelpMap@8) and that the executable imports the plain name
 # (LookupHelpMap) from svcsheet.dll; given an emulator, it runs the program.
 #
-#   run_msvc_consumer.sh BUILD_DIR POINTER_SIZE OBJDUMP WORK_DIR [EMULATOR]   (size 4 or 8)
+#   run_msvc_consumer.sh BUILD_DIR POINTER_SIZE OBJDUMP WORK_DIR [EMULATOR...]   (size 4 or 8)
 set -euo pipefail
-build_dir=$1 pointer_size=$2 objdump=$3 work=$4 emulator=${5:-}
+build_dir=$1 pointer_size=$2 objdump=$3 work=$4
+shift 4
+emulator=("$@") # the emulator command, if any
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -69,9 +71,9 @@ if [ "$pointer_size" = 4 ]; then
   echo "decorated __imp__LookupHelpMap@8 in the object, plain LookupHelpMap imported"
 fi
 
-if [ -n "$emulator" ]; then
+if [ ${#emulator[@]} -gt 0 ]; then
   cp "$sdk/bin/svcsheet.dll" "$work/"
-  out=$("$emulator" "$work/consumer.exe" | tr -d '\r')
+  out=$("${emulator[@]}" "$work/consumer.exe" | tr -d '\r')
   echo "$out"
   grep -q "consumer: svcsheet answered" <<<"$out" || fail "the MSVC-ABI consumer did not run"
 else
