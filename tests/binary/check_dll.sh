@@ -10,6 +10,8 @@
 # OS and subsystem version allowed (4.0), for version the project version (1.0.0.5).
 set -euo pipefail
 export LC_ALL=C # one collation for sort and comm; bytes for grep
+# No reader here quits early (grep -q on a pipe, awk exit): under pipefail the
+# writer's SIGPIPE would fail the check at random.
 check=$1 objdump=$2 dll=$3 def=$4 machine=$5 arg=${6:-}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -34,8 +36,8 @@ exports)
     diff <(echo "$expected") <(echo "$actual") >&2 || true
     fail "export table differs from $def (< expected, > actual)"
   fi
-  if printf '%s\n' "$actual" | grep -qE '@|^_'; then
-    fail "decorated export names: $(printf '%s\n' "$actual" | grep -E '@|^_' | tr '\n' ' ')"
+  if grep -qE '@|^_' <<<"$actual"; then
+    fail "decorated export names: $(grep -E '@|^_' <<<"$actual" | tr '\n' ' ')"
   fi
   if [ -n "$arg" ]; then
     grep -qx "$arg" <<<"$actual" || fail "$arg is not exported"
@@ -46,7 +48,7 @@ imports)
   # One "dll!function" per import, DLL names in lower case; by ordinal: "dll!#N".
   actual=$(printf '%s\n' "$headers" | awk '
     /^The Import Tables/ { in_imports = 1; next }
-    in_imports && /^The / { exit }
+    in_imports && /^The / { in_imports = 0 }
     in_imports && /DLL Name:/ { dll = tolower($3); next }
     in_imports && dll != "" && /^\t[0-9a-f]+\t/ { print dll "!" ($3 == "<none>" ? "#" $2 : $3) }
   ' | sort -u)
@@ -71,14 +73,14 @@ header)
 version)
   # The version block is UTF-16 in .rsrc: its key, the strings, and the numbers of
   # the fixed part (after the 0xFEEF04BD signature) as the project version has them.
-  printf '%s\n' "$headers" | grep -q 'Resource Directory' || fail "no resource section"
+  grep -q 'Resource Directory' <<<"$headers" || fail "no resource section"
   IFS=. read -r v1 v2 v3 v4 <<<"$arg"
   text=$(strings -a -e l "$dll")
   for needle in VS_VERSION_INFO 040904b0 FileVersion ProductVersion "$v1, $v2, $v3, ${v4:-0}" \
                 svcsheet.dll; do
     grep -qF "$needle" <<<"$text" || fail "version resource lacks '$needle'"
   done
-  at=$(grep -obUaP '\xbd\x04\xef\xfe' "$dll" | head -n 1 | cut -d: -f1)
+  at=$(grep -m 1 -obUaP '\xbd\x04\xef\xfe' "$dll" | cut -d: -f1)
   [ -n "$at" ] || fail "no fixed version information"
   # dwFileVersionMS/LS, dwProductVersionMS/LS as little-endian 16-bit words.
   words=$(od -An -tu2 -j $((at + 8)) -N 16 "$dll" | tr -s ' \n' ' ')

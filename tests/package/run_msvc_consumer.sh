@@ -66,7 +66,8 @@ imported=$("$objdump" -p "$work/consumer.exe" | awk '
 [ "$imported" = "DeInitServiceControl InitServiceControl LookupHelpMap " ] ||
   fail "consumer.exe imports '$imported' from svcsheet.dll"
 if [ "$pointer_size" = 4 ]; then
-  "$nm" "$work/consumer.obj" | grep -q ' U __imp__LookupHelpMap@8$' ||
+  symbols=$("$nm" "$work/consumer.obj")
+  grep -q ' U __imp__LookupHelpMap@8$' <<<"$symbols" ||
     fail "the compiler did not reference __imp__LookupHelpMap@8"
   echo "decorated __imp__LookupHelpMap@8 in the object, plain LookupHelpMap imported"
 fi
