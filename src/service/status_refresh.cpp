@@ -23,6 +23,13 @@ void set_enabled(HWND control, bool enabled) noexcept {
     }
 }
 
+// A failed configuration query counts as a start type other than Disabled.
+bool start_allowed(SC_HANDLE service) noexcept {
+    service_config_buffer buffer;
+    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
+    return config == nullptr || config->dwStartType != SERVICE_DISABLED;
+}
+
 } // namespace
 
 void find_status_controls(HWND page, status_controls& controls) noexcept {
@@ -33,6 +40,7 @@ void find_status_controls(HWND page, status_controls& controls) noexcept {
     for (int i = 0; i < control_button_count; ++i) {
         controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
     }
+    controls.shown_text = nullptr;
 }
 
 void refresh_status(status_controls& controls) noexcept {
@@ -44,10 +52,10 @@ void refresh_status(status_controls& controls) noexcept {
     if (!QueryServiceStatus(service, &status)) {
         return;
     }
-    // An unreadable configuration does not forbid Start.
-    service_config_buffer buffer;
-    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
-    const bool allowed = config == nullptr || config->dwStartType != SERVICE_DISABLED;
+    // Only a stopped service's picture depends on its start type: the configuration is read
+    // for that state alone.
+    const bool allowed =
+        !status_depends_on_start_type(status.dwCurrentState) || start_allowed(service);
 
     for (HWND radio : controls.start_types) {
         set_enabled(radio, true);
@@ -56,7 +64,12 @@ void refresh_status(status_controls& controls) noexcept {
     if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, allowed, picture)) {
         return;
     }
-    SetWindowTextA(controls.status_text, picture.text);
+    // Setting a window's text is a round trip to the server under Wine, and repaints the
+    // control: it is written only when the state's text changes.
+    if (picture.text != controls.shown_text) {
+        SetWindowTextA(controls.status_text, picture.text);
+        controls.shown_text = picture.text;
+    }
     for (int i = 0; i < control_button_count; ++i) {
         set_enabled(controls.buttons[i], picture.enabled[i]);
     }
