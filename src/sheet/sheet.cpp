@@ -71,14 +71,18 @@ HINSTANCE svcsheet::library_module() noexcept {
     return g_sheet.module;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         g_sheet.module = module;
         InitCommonControls();
         break;
     case DLL_PROCESS_DETACH:
-        DeInitServiceControl();
+        // At process exit (reserved not null) the system closes the handles; closing them here
+        // would call the service manager under the loader lock, which can hang the exit.
+        if (reserved == nullptr) {
+            DeInitServiceControl();
+        }
         break;
     default:
         break;
