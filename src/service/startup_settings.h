@@ -9,9 +9,9 @@
 
 namespace svcsheet {
 
-// The start-type selection: a start-type radio button id, or one of these.
+// The start-type selection: a start-type radio button id, or this for a start type no radio
+// button stands for (boot or system start), which is only ever loaded.
 constexpr int selection_load_only = 0;
-constexpr int selection_no_change = IDC_INTERACT_WITH_DESKTOP;
 
 // Service-manager values, as the platform defines them.
 constexpr std::uint32_t service_no_change = 0xFFFFFFFF;
@@ -26,7 +26,7 @@ constexpr std::uint32_t service_win32_share_process = 0x20;
 constexpr std::uint32_t service_interactive_process = 0x100;
 
 // The start type to write for a selection: the radio button's start type, or
-// service_no_change (selection_no_change and anything unknown).
+// service_no_change for anything else.
 [[nodiscard]] std::uint32_t start_type_for_selection(int selection) noexcept;
 
 // The radio button id for a start type, or selection_load_only for boot and system start
