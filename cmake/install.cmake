@@ -1,5 +1,6 @@
-# The SDK: cmake --install puts the header, the DLL, the MinGW and MSVC import
-# libraries and a CMake package (find_package(svcsheet) -> svcsheet::svcsheet).
+# The SDK: cmake --install puts the header, the DLL with its debug file, the MinGW and
+# MSVC import libraries, a CMake package (find_package(svcsheet) -> svcsheet::svcsheet)
+# and the README; cmake/package.cmake packs the same tree into the release archive.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -8,7 +9,10 @@ set(SVCSHEET_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/svcsheet)
 install(TARGETS svcsheet EXPORT svcsheetTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The DLL names its debug file (svcsheet.dll.debug) for a debugger, which looks beside it.
+install(FILES $<TARGET_FILE:svcsheet>.debug DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/svcsheet.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/res/svcsheet.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # Written beside the DLL by cmake/import-libs.cmake when llvm-dlltool is available.
 install(FILES $<TARGET_FILE_DIR:svcsheet>/svcsheet.lib DESTINATION ${CMAKE_INSTALL_LIBDIR} OPTIONAL)
@@ -22,3 +26,5 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/svcsheetConfigVersion.cma
 install(FILES ${PROJECT_BINARY_DIR}/svcsheetConfig.cmake
               ${PROJECT_BINARY_DIR}/svcsheetConfigVersion.cmake
         DESTINATION ${SVCSHEET_CMAKE_DIR})
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

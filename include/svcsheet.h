@@ -41,7 +41,7 @@ SVCSHEET_API void WINAPI SetHasHelp(void);
 
 /* Adds a page made from the host's dialog template and procedure. Returns the
  * page's index (0, 1, 2, ...) or -1 when the page cannot be created, hInstance
- * holds no dialog template of that name, or the table already holds 256 pages. */
+ * holds no dialog template of that name, or 256 pages are already waiting. */
 SVCSHEET_API int WINAPI AddTabbedPage(HINSTANCE hInstance, LPCSTR pszTemplate, DLGPROC pfnDlgProc);
 
 /* As AddTabbedPage; lParam reaches the page as the lParam member of the
@@ -49,9 +49,11 @@ SVCSHEET_API int WINAPI AddTabbedPage(HINSTANCE hInstance, LPCSTR pszTemplate, D
 SVCSHEET_API int WINAPI AddTabbedPageParam(HINSTANCE hInstance, LPCSTR pszTemplate,
                                            DLGPROC pfnDlgProc, LPARAM lParam);
 
-/* Shows every page added so far in a modal sheet and returns PropertySheetA's
- * result; -1, showing nothing, when no page has been added. The sheet destroys
- * its pages, so the table is empty afterwards. */
+/* Shows the pages waiting in a modal sheet and returns PropertySheetA's result;
+ * -1, showing nothing, when no page is waiting or hwndParent is not a window (the
+ * pages are then destroyed). The sheet takes the waiting pages and destroys them:
+ * pages added while it shows wait for the next sheet, from index 0, and a DoDialog
+ * called while it shows shows only those. */
 SVCSHEET_API int WINAPI DoDialog(HWND hwndParent, LPCSTR pszCaption, UINT nStartPage);
 
 /* The help context id for dwControlId in the map, or 0 when it has none (also
@@ -65,12 +67,15 @@ SVCSHEET_API DWORD WINAPI LookupHelpMap(const SVCSHEET_HELPMAP_ENTRY* pMap, DWOR
  * why (for example ERROR_SERVICE_DOES_NOT_EXIST). */
 SVCSHEET_API int WINAPI InitServiceControl(LPCSTR pszServiceName);
 
-/* Releases the service connection; harmless when there is none. */
+/* Releases the service connection; harmless when there is none. Unloading the
+ * library releases it too; at process exit the system closes it. */
 SVCSHEET_API void WINAPI DeInitServiceControl(void);
 
 /* Adds the Service page. bShowInteraction (0 or 1) shows the "interact with
- * desktop" check box and lets Apply write the service type; pfnHelp may be
- * NULL. Returns the page index or -1. */
+ * desktop" check box and lets Apply write the service type; a page keeps the flag
+ * in force when it opens. pfnHelp may be NULL; a later call replaces it for every
+ * Service page. Apply writes only what the user changed on the page: the start
+ * type, the service type, never the display name. Returns the page index or -1. */
 SVCSHEET_API int WINAPI AddServiceControlPage(BOOL bShowInteraction,
                                               SVCSHEET_HELP_CALLBACK pfnHelp);
 

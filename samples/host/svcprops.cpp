@@ -101,8 +101,18 @@ std::string describe_error(DWORD code) {
     return message;
 }
 
+// There is no help file: the page shows what a help engine would have been asked for.
+void show_help_request(const char* text) {
+    if (g_general_page != nullptr) {
+        SetDlgItemTextA(g_general_page, IDC_LAST_HELP, text);
+    }
+    std::printf("svcprops: %s\n", text);
+    std::fflush(stdout);
+}
+
 INT_PTR CALLBACK general_page_proc(HWND page, UINT message, WPARAM, LPARAM lparam) {
-    if (message == WM_INITDIALOG) {
+    switch (message) {
+    case WM_INITDIALOG: {
         const auto* sheet_page = reinterpret_cast<const PROPSHEETPAGEA*>(lparam);
         const auto* info = reinterpret_cast<const general_info*>(sheet_page->lParam);
         g_general_page = page;
@@ -111,13 +121,20 @@ INT_PTR CALLBACK general_page_proc(HWND page, UINT message, WPARAM, LPARAM lpara
         SetDlgItemTextA(page, IDC_LIBRARY_VERSION, library_version().c_str());
         return TRUE;
     }
-    if (message == WM_DESTROY) {
+    case WM_NOTIFY:
+        // SetHasHelp gives this page a Help button too.
+        if (reinterpret_cast<const NMHDR*>(lparam)->code == static_cast<UINT>(PSN_HELP)) {
+            show_help_request("Last help request: the General page (this host has no help file)");
+        }
+        return FALSE;
+    case WM_DESTROY:
         g_general_page = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
     }
-    return FALSE;
 }
 
-// There is no help file: show what a help engine would have been asked for.
 int WINAPI on_help(HWND, UINT command, DWORD context_id, DWORD) {
     char text[128];
     std::snprintf(text, sizeof text, "Last help request: %s, context id 0x%05lX",
@@ -125,11 +142,7 @@ int WINAPI on_help(HWND, UINT command, DWORD context_id, DWORD) {
                   : command == HELP_CONTEXT    ? "HELP_CONTEXT"
                                                : "other command",
                   static_cast<unsigned long>(context_id));
-    if (g_general_page != nullptr) {
-        SetDlgItemTextA(g_general_page, IDC_LAST_HELP, text);
-    }
-    std::printf("svcprops: %s\n", text);
-    std::fflush(stdout);
+    show_help_request(text);
     return 1;
 }
 

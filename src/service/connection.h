@@ -8,11 +8,7 @@ namespace svcsheet {
 // The connected service, or null when there is no connection.
 [[nodiscard]] SC_HANDLE service_handle() noexcept;
 
-// The display name to pass with every configuration change: the one read at connection
-// time, or null (leave it unchanged) when it was too long for the cache.
-[[nodiscard]] const char* display_name_to_write() noexcept;
-
-// Whether the page offers the desktop-interaction setting.
+// Whether a Service page opened from now on offers the desktop-interaction setting.
 [[nodiscard]] bool show_interaction() noexcept;
 void set_show_interaction(bool show) noexcept;
 

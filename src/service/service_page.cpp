@@ -13,41 +13,66 @@
 #include "service_page_ids.h"
 #include "sheet/sheet.h"
 
+#include <new>
+
 namespace {
 
 constexpr UINT_PTR refresh_timer_id = 1;
 constexpr UINT refresh_interval_ms = 100;
 
+// A later AddServiceControlPage replaces the callback for every Service page.
+SVCSHEET_HELP_CALLBACK g_help_callback;
+
+// What one open Service page holds, from WM_INITDIALOG to WM_DESTROY, in its DWLP_USER: two
+// pages open at once (two sheets, or one page added twice) each keep their own.
 struct page_state {
-    SVCSHEET_HELP_CALLBACK help_callback;
     UINT_PTR timer_id;
-    int selection; // the pending start-type choice
+    svcsheet::startup_edit edit;
+    svcsheet::status_controls controls;
 };
 
-page_state g_page = {nullptr, 0, svcsheet::selection_no_change};
+page_state* state_of(HWND page) {
+    return reinterpret_cast<page_state*>(GetWindowLongPtrA(page, DWLP_USER));
+}
 
 void mark_changed(HWND page) {
     SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
 }
 
 INT_PTR on_init_dialog(HWND page) {
+    // The page acts on the flag it opened with, whatever a later AddServiceControlPage sets.
     const bool show = svcsheet::show_interaction();
     HWND check_box = GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP);
     EnableWindow(check_box, show);
     ShowWindow(check_box, show ? SW_SHOWNORMAL : SW_HIDE);
-    g_page.timer_id = SetTimer(page, refresh_timer_id, refresh_interval_ms, nullptr);
-    g_page.selection = svcsheet::sync_settings(page, svcsheet::selection_load_only);
+
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(page_state));
+    if (memory == nullptr) {
+        return FALSE; // the page stays as its template shows it: "Not Installed", inert
+    }
+    page_state* state = new (memory) page_state{};
+    SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    state->edit.interaction_shown = show;
+    svcsheet::find_status_controls(page, state->controls);
+    state->timer_id = SetTimer(page, refresh_timer_id, refresh_interval_ms, nullptr);
+    svcsheet::load_settings(page, state->edit, state->controls);
     return FALSE;
 }
 
 INT_PTR on_destroy(HWND page) {
-    KillTimer(page, g_page.timer_id);
-    svcsheet::forget_page_controls(page);
+    page_state* state = state_of(page);
+    if (state != nullptr) {
+        KillTimer(page, state->timer_id);
+        SetWindowLongPtrA(page, DWLP_USER, 0);
+        HeapFree(GetProcessHeap(), 0, state);
+    }
     return FALSE;
 }
 
 INT_PTR on_timer(HWND page) {
-    svcsheet::refresh_status(page, IDC_STATUS_TEXT);
+    if (page_state* state = state_of(page)) {
+        svcsheet::refresh_status(state->controls);
+    }
     return TRUE;
 }
 
@@ -59,11 +84,15 @@ INT_PTR control_service(DWORD control) {
 
 // The whole wParam is matched, so only clicks (notification code 0) act.
 INT_PTR on_command(HWND page, WPARAM wparam) {
+    page_state* state = state_of(page);
     switch (wparam) {
     case IDC_START_AUTOMATIC:
     case IDC_START_MANUAL:
     case IDC_START_DISABLED:
-        g_page.selection = static_cast<int>(wparam);
+        if (state != nullptr) {
+            state->edit.selection = static_cast<int>(wparam);
+            state->edit.start_type_clicked = true;
+        }
         mark_changed(page);
         return TRUE;
     case IDC_START_SERVICE:
@@ -76,6 +105,9 @@ INT_PTR on_command(HWND page, WPARAM wparam) {
     case IDC_STOP_SERVICE:
         return control_service(SERVICE_CONTROL_STOP);
     case IDC_INTERACT_WITH_DESKTOP:
+        if (state != nullptr) {
+            state->edit.interaction_toggled = true;
+        }
         mark_changed(page);
         return TRUE;
     default:
@@ -88,20 +120,23 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
     if (header == nullptr) {
         return FALSE;
     }
+    page_state* state = state_of(page);
     switch (header->code) {
     case PSN_APPLY:
-        // The pending choice becomes what the service now has: after a refused change, a
-        // later OK must not write the choice the page no longer shows.
-        g_page.selection = svcsheet::sync_settings(page, g_page.selection);
-        svcsheet::refresh_status(page, IDC_STATUS_TEXT);
+        if (state != nullptr) {
+            svcsheet::apply_settings(page, state->edit, state->controls);
+            svcsheet::refresh_status(state->controls);
+        }
         PostMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
         break;
     case PSN_RESET:
-        g_page.selection = svcsheet::sync_settings(page, svcsheet::selection_load_only);
+        if (state != nullptr) {
+            svcsheet::load_settings(page, state->edit, state->controls);
+        }
         break;
     case PSN_HELP:
-        if (g_page.help_callback != nullptr) {
-            g_page.help_callback(page, HELP_CONTEXT, svcsheet::service_page_help_context, 0);
+        if (g_help_callback != nullptr) {
+            g_help_callback(page, HELP_CONTEXT, svcsheet::service_page_help_context, 0);
         }
         break;
     default:
@@ -112,8 +147,9 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
 }
 
 INT_PTR on_help(HWND page, const HELPINFO* info) {
-    // A WM_HELP sent without its HELPINFO names no control, so it gets no help.
-    if (g_page.help_callback == nullptr || info == nullptr) {
+    // A WM_HELP sent without its HELPINFO names no control, and one for a menu item names a
+    // menu command, whatever its id: neither gets a control's help.
+    if (g_help_callback == nullptr || info == nullptr || info->iContextType != HELPINFO_WINDOW) {
         return FALSE;
     }
     const DWORD context = svcsheet::lookup_help_map(svcsheet::service_page_help_map,
@@ -121,7 +157,7 @@ INT_PTR on_help(HWND page, const HELPINFO* info) {
     if (context == 0) {
         return FALSE;
     }
-    return g_page.help_callback(page, HELP_CONTEXTPOPUP, context, 0);
+    return g_help_callback(page, HELP_CONTEXTPOPUP, context, 0);
 }
 
 INT_PTR CALLBACK service_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -149,7 +185,7 @@ extern "C" int WINAPI AddServiceControlPage(BOOL show_interaction,
                                             SVCSHEET_HELP_CALLBACK help_callback) {
     // Only 0 and 1 are meaningful; any other true value shows the box normally.
     svcsheet::set_show_interaction(show_interaction != FALSE);
-    g_page.help_callback = help_callback;
+    g_help_callback = help_callback;
     return AddTabbedPage(svcsheet::library_module(), MAKEINTRESOURCEA(IDD_SERVICE_PAGE),
                          service_page_proc);
 }

@@ -3,13 +3,19 @@
 
 #include <windows.h>
 
+#include "service/startup_settings.h"
+#include "service/status_refresh.h"
+
 namespace svcsheet {
 
-// Applies selection (a start-type radio button id, selection_no_change, or
-// selection_load_only to write nothing), then loads the service's start type and
-// desktop-interaction setting into the page and refreshes its status. Returns the
-// selection matching the start type now configured, or selection_load_only when there is no
-// connection, the configuration cannot be read, or the start type is boot or system start.
-int sync_settings(HWND page, int selection) noexcept;
+// Loads the service's start type and desktop-interaction setting into the page and refreshes
+// its status. The edit starts over: its selection is the loaded start type's radio button
+// (selection_load_only when there is no connection, the configuration cannot be read, or the
+// start type is boot or system start), and nothing counts as touched.
+void load_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept;
+
+// Writes what the user changed (change_to_apply), then loads as load_settings does. A refused
+// change is not reported: the load shows what the service really has.
+void apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept;
 
 } // namespace svcsheet

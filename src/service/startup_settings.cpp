@@ -46,4 +46,21 @@ std::uint32_t service_type_to_write(bool show_interaction, bool interact_checked
                             : without_interaction;
 }
 
+bool change_to_apply(const startup_edit& edit, bool interact_checked,
+                     std::optional<std::uint32_t> current_type, config_change& change) noexcept {
+    change = {service_no_change, service_no_change};
+    // A boot or system start type has no radio button: such a page writes nothing at all.
+    if (edit.selection == selection_load_only) {
+        return false;
+    }
+    if (edit.start_type_clicked) {
+        change.start_type = start_type_for_selection(edit.selection);
+    }
+    if (edit.interaction_toggled) {
+        change.service_type =
+            service_type_to_write(edit.interaction_shown, interact_checked, current_type);
+    }
+    return change.start_type != service_no_change || change.service_type != service_no_change;
+}
+
 } // namespace svcsheet

@@ -9,9 +9,9 @@
 
 namespace svcsheet {
 
-// The start-type selection: a start-type radio button id, or one of these.
+// The start-type selection: a start-type radio button id, or this for a start type no radio
+// button stands for (boot or system start), which is only ever loaded.
 constexpr int selection_load_only = 0;
-constexpr int selection_no_change = IDC_INTERACT_WITH_DESKTOP;
 
 // Service-manager values, as the platform defines them.
 constexpr std::uint32_t service_no_change = 0xFFFFFFFF;
@@ -26,7 +26,7 @@ constexpr std::uint32_t service_win32_share_process = 0x20;
 constexpr std::uint32_t service_interactive_process = 0x100;
 
 // The start type to write for a selection: the radio button's start type, or
-// service_no_change (selection_no_change and anything unknown).
+// service_no_change for anything else.
 [[nodiscard]] std::uint32_t start_type_for_selection(int selection) noexcept;
 
 // The radio button id for a start type, or selection_load_only for boot and system start
@@ -40,5 +40,28 @@ constexpr std::uint32_t service_interactive_process = 0x100;
 [[nodiscard]] std::uint32_t
 service_type_to_write(bool show_interaction, bool interact_checked,
                       std::optional<std::uint32_t> current_type) noexcept;
+
+// What one Service page holds between two loads of the service's settings.
+struct startup_edit {
+    bool interaction_shown;   // the page opened with the desktop-interaction check box
+    int selection;            // the pending start-type choice
+    bool start_type_clicked;  // a start-type radio button was clicked since the last load
+    bool interaction_toggled; // the check box was clicked since the last load
+};
+
+// A configuration change; service_no_change for what stays as it is.
+struct config_change {
+    std::uint32_t service_type;
+    std::uint32_t start_type;
+};
+
+// What Apply writes: only what the user changed since the page last loaded. The start type
+// after a start-type click; the service type after a click on the check box of a page that
+// shows it (interact_checked and current_type as for service_type_to_write); nothing at all
+// for selection_load_only. Returns false, with change all service_no_change, when there is
+// nothing to write.
+[[nodiscard]] bool change_to_apply(const startup_edit& edit, bool interact_checked,
+                                   std::optional<std::uint32_t> current_type,
+                                   config_change& change) noexcept;
 
 } // namespace svcsheet

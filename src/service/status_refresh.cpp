@@ -3,45 +3,17 @@
 
 #include "service/connection.h"
 #include "service/service_config.h"
-#include "service/status_table.h"
 #include "service_page_ids.h"
 
 namespace svcsheet {
 namespace {
 
-constexpr int start_type_ids[] = {IDC_START_AUTOMATIC, IDC_START_MANUAL, IDC_START_DISABLED};
+constexpr int start_type_ids[start_type_count] = {IDC_START_AUTOMATIC, IDC_START_MANUAL,
+                                                  IDC_START_DISABLED};
 
 // In the order of control_button.
 constexpr int control_button_ids[control_button_count] = {IDC_START_SERVICE, IDC_CONTINUE_SERVICE,
                                                           IDC_PAUSE_SERVICE, IDC_STOP_SERVICE};
-
-constexpr int start_type_count = sizeof start_type_ids / sizeof start_type_ids[0];
-
-// The page's controls, looked up once per page: this runs ten times a second, and under
-// Wine every GetDlgItem is a round trip to the server.
-struct control_cache {
-    HWND page;
-    int status_text_id;
-    HWND status_text;
-    HWND start_types[start_type_count];
-    HWND buttons[control_button_count];
-};
-control_cache g_controls;
-
-const control_cache& controls_of(HWND page, int status_text_id) noexcept {
-    if (g_controls.page != page || g_controls.status_text_id != status_text_id) {
-        g_controls.page = page;
-        g_controls.status_text_id = status_text_id;
-        g_controls.status_text = GetDlgItem(page, status_text_id);
-        for (int i = 0; i < start_type_count; ++i) {
-            g_controls.start_types[i] = GetDlgItem(page, start_type_ids[i]);
-        }
-        for (int i = 0; i < control_button_count; ++i) {
-            g_controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
-        }
-    }
-    return g_controls;
-}
 
 // Under Wine every EnableWindow is a round trip to the server even when nothing changes;
 // reading the state is not.
@@ -51,15 +23,27 @@ void set_enabled(HWND control, bool enabled) noexcept {
     }
 }
 
-} // namespace
-
-void forget_page_controls(HWND page) noexcept {
-    if (g_controls.page == page) {
-        g_controls = {};
-    }
+// A failed configuration query counts as a start type other than Disabled.
+bool start_allowed(SC_HANDLE service) noexcept {
+    service_config_buffer buffer;
+    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
+    return config == nullptr || config->dwStartType != SERVICE_DISABLED;
 }
 
-void refresh_status(HWND page, int status_text_id) noexcept {
+} // namespace
+
+void find_status_controls(HWND page, status_controls& controls) noexcept {
+    controls.status_text = GetDlgItem(page, IDC_STATUS_TEXT);
+    for (int i = 0; i < start_type_count; ++i) {
+        controls.start_types[i] = GetDlgItem(page, start_type_ids[i]);
+    }
+    for (int i = 0; i < control_button_count; ++i) {
+        controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
+    }
+    controls.shown_text = nullptr;
+}
+
+void refresh_status(status_controls& controls) noexcept {
     SC_HANDLE service = service_handle();
     if (service == nullptr) {
         return;
@@ -68,20 +52,24 @@ void refresh_status(HWND page, int status_text_id) noexcept {
     if (!QueryServiceStatus(service, &status)) {
         return;
     }
-    // An unreadable configuration does not forbid Start.
-    service_config_buffer buffer;
-    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
-    const bool start_allowed = config == nullptr || config->dwStartType != SERVICE_DISABLED;
+    // Only a stopped service's picture depends on its start type: the configuration is read
+    // for that state alone.
+    const bool allowed =
+        !status_depends_on_start_type(status.dwCurrentState) || start_allowed(service);
 
-    const control_cache& controls = controls_of(page, status_text_id);
     for (HWND radio : controls.start_types) {
         set_enabled(radio, true);
     }
     status_picture picture;
-    if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, start_allowed, picture)) {
+    if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, allowed, picture)) {
         return;
     }
-    SetWindowTextA(controls.status_text, picture.text);
+    // Setting a window's text is a round trip to the server under Wine, and repaints the
+    // control: it is written only when the state's text changes.
+    if (picture.text != controls.shown_text) {
+        SetWindowTextA(controls.status_text, picture.text);
+        controls.shown_text = picture.text;
+    }
     for (int i = 0; i < control_button_count; ++i) {
         set_enabled(controls.buttons[i], picture.enabled[i]);
     }

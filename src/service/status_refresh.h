@@ -3,15 +3,26 @@
 
 #include <windows.h>
 
+#include "service/status_table.h"
+
 namespace svcsheet {
 
-// Sets the status text (control status_text_id) and enables the start-type radio buttons and
-// the control buttons that the service's state allows. Without a connection, or when the
-// service's status cannot be read, the page keeps what it shows. Allocates nothing: it runs
-// on every timer tick.
-void refresh_status(HWND page, int status_text_id) noexcept;
+constexpr int start_type_count = 3;
 
-// Drops what refresh_status remembers of a page's controls; called when the page goes.
-void forget_page_controls(HWND page) noexcept;
+// One page's controls, looked up once when it opens (under Wine every GetDlgItem is a round
+// trip to the server), and the status text the page shows now.
+struct status_controls {
+    HWND status_text;
+    HWND start_types[start_type_count]; // Automatic, Manual, Disabled
+    HWND buttons[control_button_count]; // in the order of control_button
+    const char* shown_text;             // from the state table; null until the first refresh
+};
+
+void find_status_controls(HWND page, status_controls& controls) noexcept;
+
+// Sets the status text and enables the start-type radio buttons and the control buttons that
+// the service's state allows. Without a connection, or when the service's status cannot be
+// read, the page keeps what it shows. Allocates nothing: it runs on every timer tick.
+void refresh_status(status_controls& controls) noexcept;
 
 } // namespace svcsheet

@@ -43,11 +43,15 @@ bool applies(enable_rule rule, std::uint32_t controls_accepted, bool start_allow
     return false;
 }
 
+bool in_table(std::uint32_t current_state) {
+    return current_state >= 1 && current_state <= state_count;
+}
+
 } // namespace
 
 bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted,
                     bool start_allowed, status_picture& picture) noexcept {
-    if (current_state < 1 || current_state > state_count) {
+    if (!in_table(current_state)) {
         return false;
     }
     const state_row& row = state_rows[current_state - 1];
@@ -56,6 +60,18 @@ bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted
         picture.enabled[i] = applies(row.buttons[i], controls_accepted, start_allowed);
     }
     return true;
+}
+
+bool status_depends_on_start_type(std::uint32_t current_state) noexcept {
+    if (!in_table(current_state)) {
+        return false;
+    }
+    for (enable_rule rule : state_rows[current_state - 1].buttons) {
+        if (rule == enable_rule::start_allowed) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace svcsheet

@@ -21,4 +21,8 @@ struct status_picture {
 [[nodiscard]] bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted,
                                   bool start_allowed, status_picture& picture) noexcept;
 
+// Whether the picture for current_state depends on start_allowed; when it does not, the start
+// type need not be read.
+[[nodiscard]] bool status_depends_on_start_type(std::uint32_t current_state) noexcept;
+
 } // namespace svcsheet

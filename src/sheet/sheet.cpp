@@ -8,6 +8,7 @@
 #include "sheet/sheet.h"
 
 #include <cstddef>
+#include <cstring>
 
 // The public entry record and the platform-free one must stay interchangeable.
 static_assert(sizeof(SVCSHEET_HELPMAP_ENTRY) == sizeof(svcsheet::help_map_entry));
@@ -31,7 +32,7 @@ constexpr int max_pages = 256;
 
 struct sheet_state {
     HINSTANCE module;
-    HPROPSHEETPAGE pages[max_pages];
+    HPROPSHEETPAGE pages[max_pages]; // waiting for the next DoDialog
     int page_count;
     bool has_help;
 };
@@ -70,14 +71,18 @@ HINSTANCE svcsheet::library_module() noexcept {
     return g_sheet.module;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         g_sheet.module = module;
         InitCommonControls();
         break;
     case DLL_PROCESS_DETACH:
-        DeInitServiceControl();
+        // At process exit (reserved not null) the system closes the handles; closing them here
+        // would call the service manager under the loader lock, which can hang the exit.
+        if (reserved == nullptr) {
+            DeInitServiceControl();
+        }
         break;
     default:
         break;
@@ -104,21 +109,34 @@ extern "C" int WINAPI DoDialog(HWND parent, LPCSTR caption, UINT start_page) {
     if (g_sheet.page_count == 0) {
         return -1;
     }
+    // The sheet takes the pages waiting now and the table starts over before it shows: pages
+    // added while it shows (from a page or a help callback, inside its message loop) wait
+    // for the next sheet, and a DoDialog called meanwhile never gets this sheet's pages.
+    HPROPSHEETPAGE pages[max_pages];
+    const int count = g_sheet.page_count;
+    std::memcpy(pages, g_sheet.pages, sizeof pages[0] * static_cast<std::size_t>(count));
+    g_sheet.page_count = 0;
+
+    // Wine's sheet destroys its pages only once its window exists; with a parent that is no
+    // window it never does, and reports 0 as if cancelled. Such pages are never handed over:
+    // they are destroyed here, once.
+    if (parent != nullptr && !IsWindow(parent)) {
+        for (int i = 0; i < count; ++i) {
+            DestroyPropertySheetPage(pages[i]);
+        }
+        return -1;
+    }
     PROPSHEETHEADERA header = {};
     header.dwSize = header_v1_size;
     header.dwFlags = g_sheet.has_help ? PSH_HASHELP : PSH_DEFAULT;
     header.hwndParent = parent;
     header.hInstance = g_sheet.module;
     header.pszCaption = caption;
-    header.nPages = static_cast<UINT>(g_sheet.page_count);
+    header.nPages = static_cast<UINT>(count);
     header.nStartPage = start_page;
-    header.phpage = g_sheet.pages;
-
-    const INT_PTR result = PropertySheetA(&header);
-    // The sheet destroyed the pages it was given; their handles are dead, so the
-    // next sheet of this process starts from an empty table.
-    g_sheet.page_count = 0;
-    return static_cast<int>(result);
+    header.phpage = pages;
+    // The sheet destroys the pages it was given.
+    return static_cast<int>(PropertySheetA(&header));
 }
 
 extern "C" DWORD WINAPI LookupHelpMap(const SVCSHEET_HELPMAP_ENTRY* map, DWORD control_id) {

@@ -1,4 +1,4 @@
-// Fuzzes the start-type selection mapping and the service type written on apply.
+// Fuzzes the start-type selection mapping and what Apply writes.
 #include "service/startup_settings.h"
 
 #include <cstddef>
@@ -16,9 +16,34 @@ void check(bool holds) {
     }
 }
 
-bool is_start_type_button(int selection) {
-    return selection == IDC_START_AUTOMATIC || selection == IDC_START_MANUAL ||
-           selection == IDC_START_DISABLED;
+// The radio buttons and the start types they stand for, in the platform's own numbers,
+// written out here apart from the table under test.
+constexpr std::uint32_t no_change = 0xFFFFFFFF;
+
+std::uint32_t expected_start_type(int selection) {
+    switch (selection) {
+    case 1001: // Automatic
+        return 2;
+    case 1002: // Manual
+        return 3;
+    case 1003: // Disabled
+        return 4;
+    default:
+        return no_change;
+    }
+}
+
+int expected_selection(std::uint32_t start_type) {
+    switch (start_type) {
+    case 2:
+        return 1001;
+    case 3:
+        return 1002;
+    case 4:
+        return 1003;
+    default:
+        return 0; // boot, system start or unknown: load only
+    }
 }
 
 } // namespace
@@ -36,46 +61,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool show = (data[12] & 1) != 0;
     const bool checked = (data[12] & 2) != 0;
     const bool type_known = (data[12] & 4) != 0;
+    const bool clicked = (data[12] & 8) != 0;
+    const bool toggled = (data[12] & 16) != 0;
 
-    // Selection -> start type: the three buttons write a start type a user may choose, and
-    // map back to themselves; everything else leaves the start type alone.
-    const std::uint32_t written = start_type_for_selection(selection);
-    if (is_start_type_button(selection)) {
-        check(written == service_auto_start || written == service_demand_start ||
-              written == service_disabled);
-        check(selection_for_start_type(written) == selection);
-    } else {
-        check(written == service_no_change);
-    }
+    check(start_type_for_selection(selection) == expected_start_type(selection));
+    check(selection_for_start_type(start_type) == expected_selection(start_type));
 
-    // Start type -> selection: a button for the three a user may choose, none for boot,
-    // system or unknown start types; and back again.
-    const int loaded = selection_for_start_type(start_type);
-    if (start_type == service_auto_start || start_type == service_demand_start ||
-        start_type == service_disabled) {
-        check(is_start_type_button(loaded));
-        check(start_type_for_selection(loaded) == start_type);
-    } else {
-        check(loaded == selection_load_only);
-    }
-
-    // The service type written on apply.
+    // The service type written for the check box.
     const std::optional<std::uint32_t> current =
         type_known ? std::optional<std::uint32_t>(current_type) : std::nullopt;
     const std::uint32_t type = service_type_to_write(show, checked, current);
-    constexpr std::uint32_t win32 = service_win32_own_process | service_win32_share_process;
+    constexpr std::uint32_t win32 = 0x10 | 0x20; // own process, shared process
+    constexpr std::uint32_t interactive = 0x100;
     if (!show || !type_known || (current_type & win32) == 0) {
-        check(type == service_no_change);
-        return 0;
+        check(type == no_change);
+    } else {
+        // The box decides the interactive bit alone; every other bit is the service's own.
+        check(((type & interactive) != 0) == checked);
+        check((type & ~interactive) == (current_type & ~interactive));
     }
-    // The box decides the interactive bit alone; every other bit is the service's own.
-    check(((type & service_interactive_process) != 0) == checked);
-    check((type & ~service_interactive_process) == (current_type & ~service_interactive_process));
-    // Writing the same choice again changes nothing.
-    check(service_type_to_write(true, checked, type) == type);
-    // Unticking after ticking gives back the service without the bit.
-    const std::uint32_t ticked = service_type_to_write(true, true, current);
-    check(service_type_to_write(true, false, ticked) ==
-          (current_type & ~service_interactive_process));
+
+    // Apply writes only what the user changed, and nothing for the load-only selection.
+    const startup_edit edit = {show, selection, clicked, toggled};
+    config_change change = {1, 1};
+    const bool write = change_to_apply(edit, checked, current, change);
+    const bool load_only = selection == 0;
+    check(change.start_type ==
+          (clicked && !load_only ? expected_start_type(selection) : no_change));
+    check(change.service_type == (toggled && !load_only ? type : no_change));
+    check(write == (change.start_type != no_change || change.service_type != no_change));
     return 0;
 }

@@ -63,3 +63,39 @@ TEST(ServiceTypeWritten, DriversAndUnreadableTypesKeepTheirType) {
         EXPECT_EQ(service_no_change, service_type_to_write(true, checked, std::nullopt));
     }
 }
+
+TEST(ChangeApplied, NothingIsWrittenUnlessTheUserChangedSomething) {
+    config_change change = {1, 1};
+    for (int selection : {1001, 1002, 1003}) {
+        EXPECT_FALSE(change_to_apply({true, selection, false, false}, true, 0x10u, change));
+        EXPECT_EQ(service_no_change, change.start_type);
+        EXPECT_EQ(service_no_change, change.service_type);
+    }
+    // Boot or system start: no radio button stands for it, and the page writes nothing.
+    EXPECT_FALSE(change_to_apply({true, 0, true, true}, true, 0x10u, change));
+    EXPECT_EQ(service_no_change, change.start_type);
+    EXPECT_EQ(service_no_change, change.service_type);
+}
+
+TEST(ChangeApplied, StartTypeClickWritesTheStartTypeAlone) {
+    config_change change = {};
+    ASSERT_TRUE(change_to_apply({true, 1003, true, false}, true, 0x10u, change));
+    EXPECT_EQ(4u, change.start_type);
+    EXPECT_EQ(service_no_change, change.service_type);
+}
+
+TEST(ChangeApplied, CheckBoxClickWritesTheServiceTypeAloneAndOnlyWhereTheBoxIsShown) {
+    config_change change = {};
+    ASSERT_TRUE(change_to_apply({true, 1002, false, true}, true, 0x10u, change));
+    EXPECT_EQ(service_no_change, change.start_type);
+    EXPECT_EQ(0x110u, change.service_type);
+
+    ASSERT_TRUE(change_to_apply({true, 1002, true, true}, false, 0x120u, change));
+    EXPECT_EQ(3u, change.start_type);
+    EXPECT_EQ(0x20u, change.service_type);
+
+    // A box the page does not show was not the user's: a click sent to it writes nothing.
+    EXPECT_FALSE(change_to_apply({false, 1002, false, true}, true, 0x10u, change));
+    // Nor does a click on a driver's box.
+    EXPECT_FALSE(change_to_apply({true, 1002, false, true}, true, 0x1u, change));
+}

@@ -86,3 +86,21 @@ TEST(StatusTable, UnknownStatesLeaveThePictureUnchanged) {
         EXPECT_FALSE(picture.enabled[3]);
     }
 }
+
+// The refresh reads the start type only for the states that say they need it.
+TEST(StatusTable, OnlyStatesThatDependOnTheStartTypeSayTheyNeedIt) {
+    for (std::uint32_t state = 0; state <= 9; ++state) {
+        SCOPED_TRACE("state " + std::to_string(state));
+        bool differs = false;
+        for (std::uint32_t accepted : accepted_mixes) {
+            status_picture allowed = {nullptr, {}}, forbidden = {nullptr, {}};
+            const bool known = look_up_status(state, accepted, true, allowed);
+            EXPECT_EQ(known, look_up_status(state, accepted, false, forbidden));
+            for (int i = 0; i < svcsheet::control_button_count; ++i) {
+                differs = differs || allowed.enabled[i] != forbidden.enabled[i];
+            }
+        }
+        EXPECT_EQ(differs, svcsheet::status_depends_on_start_type(state));
+    }
+    EXPECT_TRUE(svcsheet::status_depends_on_start_type(1)); // Stopped: Start follows it
+}

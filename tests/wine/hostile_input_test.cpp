@@ -173,19 +173,33 @@ TEST(HostileSheetInput, NullCaptionHugeStartIndexAndBadParentNeitherCrashNorHang
         EXPECT_EQ(0, seen.result) << start;
     }
 
-    // A parent that is no window: the platform refuses the sheet, and the table it was
-    // given is spent all the same.
-    ASSERT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_ALPHA), plain_page_proc));
-    seen.shown = false;
-    const int result = run_sheet(
-        "Bad parent", 0,
-        [&](HWND sheet) {
-            seen.shown = true;
-            PropSheet_PressButton(sheet, PSBTN_CANCEL);
-        },
-        reinterpret_cast<HWND>(0x12345));
-    EXPECT_LE(result, 0);
-    EXPECT_FALSE(test_support::sheet_left_open());
+    // A parent that is no window, or one that is gone: nothing comes up, DoDialog fails, and
+    // the pages it took are destroyed, each exactly once.
+    HWND gone =
+        CreateWindowA("STATIC", "gone", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, gone);
+    DestroyWindow(gone);
+    test_support::page_destructions destructions;
+    ASSERT_TRUE(destructions.applied());
+    LPARAM next_page = 1;
+    for (HWND bad_parent : {reinterpret_cast<HWND>(0x12345), gone}) {
+        const LPARAM first = next_page++, second = next_page++;
+        ASSERT_EQ(0, AddTabbedPageParam(self(), tmpl(IDD_TEST_ALPHA), plain_page_proc, first));
+        ASSERT_EQ(1, AddTabbedPageParam(self(), tmpl(IDD_TEST_BETA), plain_page_proc, second));
+        seen.shown = false;
+        const int result = run_sheet(
+            "Bad parent", 0,
+            [&](HWND sheet) {
+                seen.shown = true;
+                PropSheet_PressButton(sheet, PSBTN_CANCEL);
+            },
+            bad_parent);
+        EXPECT_EQ(-1, result) << bad_parent;
+        EXPECT_FALSE(seen.shown) << bad_parent;
+        EXPECT_FALSE(test_support::sheet_left_open());
+        EXPECT_EQ(1, destructions.of(first)) << bad_parent;
+        EXPECT_EQ(1, destructions.of(second)) << bad_parent;
+    }
     EXPECT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_GAMMA), plain_page_proc));
     EXPECT_EQ("Gamma", show("After bad parent", 0).tabs);
 }
@@ -340,8 +354,6 @@ TEST_F(HostileSecretInput, NullNamesReachThePlatformAsEmptyCountedStrings) {
     EXPECT_EQ(0, lsa.retrieved_name.length);
     EXPECT_EQ(nullptr, lsa.retrieved_name.buffer);
     EXPECT_EQ(0u, buffer.guard_writes());
-
-    EXPECT_EQ(0, StoreSecret(L"never-stored", nullptr)); // deleting what is not there
 }
 
 TEST_F(HostileSecretInput, OddTinyAndMisalignedBuffersAreNeverOverrun) {

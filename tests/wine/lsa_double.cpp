@@ -28,9 +28,18 @@ std::wstring text_of(const LSA_UNICODE_STRING* text) {
 } // namespace
 
 struct lsa_calls {
-    static NTSTATUS NTAPI open_policy(PLSA_UNICODE_STRING, PLSA_OBJECT_ATTRIBUTES,
+    static NTSTATUS NTAPI open_policy(PLSA_UNICODE_STRING system, PLSA_OBJECT_ATTRIBUTES attributes,
                                       ACCESS_MASK access, PLSA_HANDLE policy) {
         g_lsa->opens.push_back(access);
+        g_lsa->opened_remote = system != nullptr;
+        g_lsa->attributes_present = attributes != nullptr;
+        g_lsa->attributes = attributes != nullptr ? *attributes : LSA_OBJECT_ATTRIBUTES{};
+        const auto* quality = attributes != nullptr
+                                  ? static_cast<const SECURITY_QUALITY_OF_SERVICE*>(
+                                        attributes->SecurityQualityOfService)
+                                  : nullptr;
+        g_lsa->quality_present = quality != nullptr;
+        g_lsa->quality = quality != nullptr ? *quality : SECURITY_QUALITY_OF_SERVICE{};
         const bool writing = (access & POLICY_CREATE_SECRET) != 0;
         if ((writing && g_lsa->refuse_read_write) || (!writing && g_lsa->refuse_read_only)) {
             return status_access_denied;

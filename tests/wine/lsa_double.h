@@ -47,6 +47,12 @@ public:
     std::map<std::wstring, std::string> secrets;
 
     std::vector<ACCESS_MASK> opens; // the rights each LsaOpenPolicy asked for
+    // The records the last LsaOpenPolicy was given, copied while they lived.
+    bool opened_remote = false; // a system name was passed
+    bool attributes_present = false;
+    LSA_OBJECT_ATTRIBUTES attributes = {};
+    bool quality_present = false;
+    SECURITY_QUALITY_OF_SERVICE quality = {};
     int open_handles() const { return static_cast<int>(handles_.size()); }
     int closes = 0;
     int bad_closes = 0; // closes of handles that were not open

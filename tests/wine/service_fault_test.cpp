@@ -199,11 +199,12 @@ TEST(ServiceFaults, RefusedChangeReloadsTheRealStartTypeAndApplyStillSucceeds) {
         click(page, IDC_INTERACT_WITH_DESKTOP);
         EXPECT_EQ("Disabled", checked_start_types(page));
 
+        // Sent as the sheet sends it, so the result is the one the sheet reads.
         PSHNOTIFY note = {};
         note.hdr.hwndFrom = sheet;
         note.hdr.code = PSN_APPLY;
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, 0x5A5A);
-        applied_flag = call_page_proc(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)) == FALSE;
+        applied_flag =
+            SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)) == PSNRET_NOERROR;
         pump_messages(50);
         EXPECT_EQ(1, g_refuse.change_calls);
         EXPECT_EQ("Automatic", checked_start_types(page));

@@ -41,19 +41,33 @@ INT_PTR send_help(HWND page, int control_id) {
 
 } // namespace
 
-TEST(ServicePageHelp, HelpOnAControlCallsTheCallbackWithItsContextId) {
+TEST(ServicePageHelp, HelpOnEachControlCallsTheCallbackWithItsContextId) {
     test_service service;
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
-    g_help_calls.clear();
+    // Every control of the page with the topic of the host's help file it opens.
+    const struct {
+        int id;
+        DWORD context;
+    } topics[] = {
+        {IDC_STATUS_GROUP, 0x21001},  {IDC_STATUS_TEXT, 0x21001},
+        {IDC_STARTUP_GROUP, 0x23005}, {IDC_START_AUTOMATIC, 0x21003},
+        {IDC_START_MANUAL, 0x21004},  {IDC_START_DISABLED, 0x21005},
+        {IDC_CONTROL_GROUP, 0x23006}, {IDC_START_SERVICE, 0x21007},
+        {IDC_PAUSE_SERVICE, 0x21008}, {IDC_CONTINUE_SERVICE, 0x21009},
+        {IDC_STOP_SERVICE, 0x2100A},  {IDC_INTERACT_WITH_DESKTOP, 0x2100B},
+    };
 
     show_service_page(TRUE, recording_help, [&](HWND sheet, HWND page) {
-        EXPECT_EQ(help_result, send_help(page, IDC_STOP_SERVICE));
-        ASSERT_EQ(1u, g_help_calls.size());
-        EXPECT_EQ(page, g_help_calls[0].window);
-        EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), g_help_calls[0].command);
-        EXPECT_EQ(0x2100Au, g_help_calls[0].context);
-        EXPECT_EQ(0u, g_help_calls[0].reserved);
+        for (const auto& topic : topics) {
+            g_help_calls.clear();
+            EXPECT_EQ(help_result, send_help(page, topic.id)) << "control " << topic.id;
+            ASSERT_EQ(1u, g_help_calls.size()) << "control " << topic.id;
+            EXPECT_EQ(page, g_help_calls[0].window);
+            EXPECT_EQ(static_cast<UINT>(HELP_CONTEXTPOPUP), g_help_calls[0].command);
+            EXPECT_EQ(topic.context, g_help_calls[0].context) << "control " << topic.id;
+            EXPECT_EQ(0u, g_help_calls[0].reserved);
+        }
 
         // Ids the page does not have get no help, and the callback is not called.
         g_help_calls.clear();

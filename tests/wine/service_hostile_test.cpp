@@ -189,19 +189,25 @@ TEST(HostileServiceInput, ShowFlagsOtherThanZeroOrOneShowTheBoxAndWriteTheIntera
     }
 }
 
-TEST(HostileServiceInput, HelpForUnmappedControlsAndNonWindowContextsCallsNothing) {
+TEST(HostileServiceInput, HelpForUnmappedControlsAndMenuItemsCallsNothing) {
     test_service service;
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
     g_help_calls = 0;
     show_service_page(FALSE, counting_help, [&](HWND sheet, HWND page) {
-        for (int id : {-1, 0x7FFFFFFF, int(0x80000000), 0xFFFF, 0x10000 + IDC_STOP_SERVICE}) {
+        auto ask = [&](int context_type, int id) {
             HELPINFO info = {};
             info.cbSize = sizeof info;
-            info.iContextType = HELPINFO_WINDOW;
+            info.iContextType = context_type;
             info.iCtrlId = id;
-            EXPECT_EQ(FALSE, call_page_proc(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info)))
-                << "control " << id;
+            return call_page_proc(page, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        };
+        for (int id : {-1, 0x7FFFFFFF, int(0x80000000), 0xFFFF, 0x10000 + IDC_STOP_SERVICE}) {
+            EXPECT_EQ(FALSE, ask(HELPINFO_WINDOW, id)) << "control " << id;
+        }
+        // A menu item whose id happens to be a control's is still no control.
+        for (int id : {IDC_STOP_SERVICE, IDC_STATUS_TEXT, IDC_INTERACT_WITH_DESKTOP}) {
+            EXPECT_EQ(FALSE, ask(HELPINFO_MENUITEM, id)) << "menu item " << id;
         }
         EXPECT_EQ(FALSE, call_page_proc(page, WM_HELP, 0, 0));
         EXPECT_EQ(0, g_help_calls);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "allocation_counter.h"
+#include "child_process.h"
 #include "service_fixture.h"
 #include "sheet_driver.h"
 #include "service_page_ids.h"
@@ -158,6 +159,46 @@ TEST(ServiceConnection, EachInitReleasesThePreviousConnectionAndDeInitReleasesTh
     EXPECT_NE(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(third.name()));
     DeInitServiceControl();
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(third.name()));
+}
+
+// At process exit the loader passes a non-null reserved pointer: the system closes the
+// handles then, and closing them under the loader lock could hang the exit. FreeLibrary passes
+// null, and the connection must go with the library.
+TEST(ServiceConnection, ProcessDetachReleasesTheConnectionOnlyWhenTheLibraryIsFreed) {
+    using dll_main = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+    HMODULE library = GetModuleHandleA("svcsheet.dll");
+    auto entry =
+        reinterpret_cast<dll_main>(reinterpret_cast<void*>(GetProcAddress(library, "DllMain")));
+    ASSERT_NE(nullptr, entry);
+    test_service service;
+    ASSERT_TRUE(service.created()) << service.create_error();
+    const std::string name = service.name();
+    ASSERT_EQ(1, InitServiceControl(name.c_str()));
+    ASSERT_TRUE(service.remove()) << GetLastError();
+
+    EXPECT_TRUE(entry(library, DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1)));
+    EXPECT_NE(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))
+        << "the connection was released at process exit";
+    EXPECT_TRUE(entry(library, DLL_PROCESS_DETACH, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))
+        << "unloading the library left the connection open";
+}
+
+TEST(ServiceConnection, ProcessEndingWithTheConnectionOpenExitsAndLetsTheServiceGo) {
+    test_service service;
+    ASSERT_TRUE(service.created()) << service.create_error();
+    const std::string name = service.name();
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string program = path;
+    program.erase(program.rfind('\\') + 1);
+    // Returns once the program has ended: its output closes with it.
+    const std::string output =
+        run_and_capture("\"" + program + "svcsheet_test_service.exe\" --exit-connected " + name);
+    EXPECT_EQ(0u, output.find("connected")) << output;
+    ASSERT_TRUE(service.remove()) << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))
+        << "the ended process still holds the service";
 }
 
 TEST(ServicePageTemplate, Dialog106IsLaidOutAsDesigned) {

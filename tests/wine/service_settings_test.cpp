@@ -35,6 +35,44 @@ void press_ok(HWND sheet) {
     PropSheet_PressButton(sheet, PSBTN_OK);
 }
 
+// Counts the library's ChangeServiceConfigA calls and passes them on.
+int g_changes;
+decltype(&ChangeServiceConfigA) g_change_config;
+BOOL WINAPI counting_change_config(SC_HANDLE service, DWORD type, DWORD start, DWORD error,
+                                   LPCSTR path, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
+                                   LPCSTR account, LPCSTR password, LPCSTR display) {
+    ++g_changes;
+    return g_change_config(service, type, start, error, path, group, tag, dependencies, account,
+                           password, display);
+}
+
+struct change_counter {
+    change_counter()
+        : patch("advapi32.dll", "ChangeServiceConfigA",
+                reinterpret_cast<const void*>(&counting_change_config)) {
+        g_changes = 0;
+        g_change_config = patch.original<decltype(&ChangeServiceConfigA)>();
+    }
+    import_patch patch;
+};
+
+// Changes the service behind the page's back, as another tool would.
+void change_elsewhere(const test_service& service, DWORD type, DWORD start) {
+    EXPECT_TRUE(ChangeServiceConfigA(service.handle(), type, start, SERVICE_NO_CHANGE, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        << GetLastError();
+}
+
+std::wstring display_name_w(const test_service& service) {
+    alignas(QUERY_SERVICE_CONFIGW) BYTE buffer[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
+    DWORD needed = 0;
+    if (!QueryServiceConfigW(service.handle(), config, sizeof buffer, &needed)) {
+        return L"<unreadable>";
+    }
+    return config->lpDisplayName != nullptr ? config->lpDisplayName : L"";
+}
+
 } // namespace
 
 TEST(StartupSettings, ManualAndApplyWritesDemandStartReloadsAndCancelBecomesClose) {
@@ -101,8 +139,7 @@ TEST(StartupSettings, CheckBoxAndApplyWriteTheInteractiveBitOnlyWithTheInteracti
         apply(sheet);
         service_config_values config = plain.config();
         EXPECT_EQ(0x110u, config.service_type);
-        EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type)
-            << "the current start type is written with it";
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type);
         EXPECT_TRUE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
 
         click(page, IDC_INTERACT_WITH_DESKTOP);
@@ -146,70 +183,130 @@ TEST(StartupSettings, ApplyingTheCheckBoxKeepsASharedProcessServiceShared) {
     });
 }
 
-TEST(StartupSettings, DriverKeepsItsTypeAndBootOrSystemStartIsNeverRewritten) {
+// A boot or system start type has no radio button: the page checks none. The check box applied
+// with a start type leaves a driver a driver.
+TEST(StartupSettings, DriverKeepsItsTypeAndSystemStartChecksNoStartType) {
     test_service driver(service_options().type(SERVICE_KERNEL_DRIVER).start(SERVICE_SYSTEM_START));
     ASSERT_TRUE(driver.created()) << driver.create_error();
     ASSERT_EQ(1, InitServiceControl(driver.name().c_str()));
     show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
         EXPECT_EQ("", checked_start_types(page));
+        EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP)) << "loaded from the driver";
         click(page, IDC_INTERACT_WITH_DESKTOP);
-        apply(sheet);
-        EXPECT_EQ("", checked_start_types(page));
-        EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP)) << "reloaded from the driver";
-        press_ok(sheet);
-    });
-    service_config_values config = driver.config();
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_SYSTEM_START), config.start_type);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config.service_type);
-
-    ASSERT_TRUE(ChangeServiceConfigA(driver.handle(), SERVICE_NO_CHANGE, SERVICE_DEMAND_START,
-                                     SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr))
-        << GetLastError();
-    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
-        EXPECT_EQ("Manual", checked_start_types(page));
         click(page, IDC_START_DISABLED);
         apply(sheet);
+        EXPECT_EQ("Disabled", checked_start_types(page));
         press_ok(sheet);
     });
-    config = driver.config();
+    const service_config_values config = driver.config();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), config.start_type);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), config.service_type)
         << "a driver must not become a Win32 service";
 }
 
-TEST(StartupSettings, ApplyWritesBackTheDisplayNameReadAtConnection) {
+// OK sends PSN_APPLY to every page that was opened: a page the user left alone must not
+// write back what it read when it opened. Here the service changes behind the page's back.
+TEST(StartupSettings, OkWithoutChangesWritesNothingAndKeepsWhatChangedElsewhere) {
+    test_service service;
+    ASSERT_TRUE(service.created()) << service.create_error();
+    // Outside the ANSI code page: the A call would write it back as "Dienst ?? x".
+    const std::wstring unicode_name = L"Dienst \x0416\x2603 x";
+    ASSERT_TRUE(ChangeServiceConfigW(service.handle(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                     SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, unicode_name.c_str()))
+        << GetLastError();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    change_counter changes;
+    ASSERT_TRUE(changes.patch.applied());
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        EXPECT_EQ("Manual", checked_start_types(page));
+        change_elsewhere(service, SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS,
+                         SERVICE_AUTO_START);
+        press_ok(sheet);
+    });
+    EXPECT_EQ(0, g_changes);
+    const service_config_values config = service.config();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
+    EXPECT_EQ(0x110u, config.service_type);
+    EXPECT_EQ(unicode_name, display_name_w(service));
+}
+
+TEST(StartupSettings, ApplyWritesTheStartTypeOrTheCheckBoxOnlyWhenTheUserChangedIt) {
     test_service service(service_options().display("Original name"));
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
-    ASSERT_TRUE(ChangeServiceConfigA(service.handle(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                     SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, "Changed elsewhere"))
-        << GetLastError();
-    show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        // A start type alone leaves the service type and the display name as they are now.
+        EXPECT_TRUE(ChangeServiceConfigA(service.handle(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                         SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, "Changed elsewhere"))
+            << GetLastError();
+        change_elsewhere(service, SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS,
+                         SERVICE_NO_CHANGE);
         click(page, IDC_START_DISABLED);
         apply(sheet);
-        press_ok(sheet);
-    });
-    service_config_values config = service.config();
-    EXPECT_EQ("Original name", config.display_name);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), config.start_type);
+        service_config_values config = service.config();
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), config.start_type);
+        EXPECT_EQ(0x110u, config.service_type);
+        EXPECT_EQ("Changed elsewhere", config.display_name);
+        EXPECT_TRUE(item_checked(page, IDC_INTERACT_WITH_DESKTOP)) << "reloaded after Apply";
 
-    // A name longer than the 255 characters kept is left whole rather than cut short.
-    const std::string long_name = std::string(250, 'n') + "-tail";
-    ASSERT_EQ(255u, long_name.size());
-    const std::string longer_name = long_name + "!";
-    test_service long_named(service_options().display(longer_name));
-    ASSERT_TRUE(long_named.created()) << long_named.create_error();
-    ASSERT_EQ(1, InitServiceControl(long_named.name().c_str()));
-    show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
-        click(page, IDC_START_DISABLED);
+        // The check box alone leaves the start type as it is now.
+        change_elsewhere(service, SERVICE_NO_CHANGE, SERVICE_AUTO_START);
+        click(page, IDC_INTERACT_WITH_DESKTOP);
         apply(sheet);
+        config = service.config();
+        EXPECT_EQ(0x10u, config.service_type);
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
+        EXPECT_EQ("Automatic", checked_start_types(page));
         press_ok(sheet);
     });
-    config = long_named.config();
-    EXPECT_EQ(longer_name, config.display_name);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), config.start_type);
+}
+
+// The page acts on the show flag it opened with: an AddServiceControlPage with another flag
+// while it shows is for a later page.
+TEST(StartupSettings, APageKeepsTheInteractionFlagItOpenedWith) {
+    test_service service(
+        service_options().type(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    int added = -2;
+    show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
+        added = AddServiceControlPage(TRUE, nullptr);
+        click(page, IDC_START_MANUAL);
+        press_ok(sheet);
+    });
+    EXPECT_EQ(0, added);
+    EXPECT_EQ(0x110u, service.config().service_type) << "the hidden box was read and written";
+
+    bool box_shown = false, box_checked = false;
+    run_sheet("Later page", 0, [&](HWND sheet) {
+        HWND page = service_page(sheet);
+        box_shown = item_visible(page, IDC_INTERACT_WITH_DESKTOP);
+        box_checked = item_checked(page, IDC_INTERACT_WITH_DESKTOP);
+        close_sheet(sheet);
+    });
+    EXPECT_TRUE(box_shown);
+    EXPECT_TRUE(box_checked);
+}
+
+// One sheet with the page twice: opening the second must not overwrite the first's choice.
+TEST(StartupSettings, TwoServicePagesKeepTheirOwnPendingChoices) {
+    test_service service;
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    ASSERT_EQ(0, AddServiceControlPage(FALSE, nullptr));
+    ASSERT_EQ(1, AddServiceControlPage(FALSE, nullptr));
+    std::string second_checked;
+    run_sheet("Two pages", 0, [&](HWND sheet) {
+        click(service_page(sheet), IDC_START_DISABLED);
+        PropSheet_SetCurSel(sheet, nullptr, 1); // opens the second page
+        second_checked = checked_start_types(PropSheet_IndexToHwnd(sheet, 1));
+        press_ok(sheet);
+    });
+    EXPECT_FALSE(sheet_left_open());
+    EXPECT_EQ("Manual", second_checked);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), service.config().start_type);
 }
 
 TEST(StartupSettings, RefusedChangeLeavesOnlyTheRealStartTypeChecked) {

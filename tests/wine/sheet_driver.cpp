@@ -6,6 +6,7 @@
 
 #include "svcsheet.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace test_support {
@@ -77,7 +78,37 @@ void CALLBACK on_driver_timer(HWND, UINT, UINT_PTR, DWORD) {
     (*g_driver.script)(sheet);
 }
 
+std::map<LPARAM, int> g_destructions;
+decltype(&CreatePropertySheetPageA) g_create_page;
+
+UINT CALLBACK count_release(HWND, UINT message, LPPROPSHEETPAGEA page) {
+    if (message == PSPCB_RELEASE) {
+        ++g_destructions[page->lParam];
+    }
+    return 1; // PSPCB_CREATE: let the page be created
+}
+
+HPROPSHEETPAGE WINAPI create_counted_page(LPCPROPSHEETPAGEA descriptor) {
+    PROPSHEETPAGEA page = {};
+    std::memcpy(&page, descriptor, std::min<std::size_t>(descriptor->dwSize, sizeof page));
+    page.dwFlags |= PSP_USECALLBACK;
+    page.pfnCallback = count_release;
+    return g_create_page(&page);
+}
+
 } // namespace
+
+page_destructions::page_destructions()
+    : patch_("comctl32.dll", "CreatePropertySheetPageA",
+             reinterpret_cast<const void*>(&create_counted_page)) {
+    g_destructions.clear();
+    g_create_page = patch_.original<decltype(&CreatePropertySheetPageA)>();
+}
+
+int page_destructions::of(LPARAM page) const {
+    auto found = g_destructions.find(page);
+    return found != g_destructions.end() ? found->second : 0;
+}
 
 int run_sheet(const char* caption, UINT start_page, const std::function<void(HWND)>& script,
               HWND parent) {

@@ -7,6 +7,7 @@
 #include "import_patch.h"
 
 #include <functional>
+#include <map>
 #include <string>
 
 namespace test_support {
@@ -31,5 +32,22 @@ std::string window_text(HWND window);
 
 // The texts of the sheet's tabs, in order.
 std::string tab_texts(HWND sheet);
+
+// While it lives, every page the library creates carries a release callback, so each
+// destruction of a page, by a sheet or by the library, is counted. Pages are told apart by
+// the lParam they were added with. One at a time.
+class page_destructions {
+public:
+    page_destructions();
+    page_destructions(const page_destructions&) = delete;
+    page_destructions& operator=(const page_destructions&) = delete;
+
+    bool applied() const { return patch_.applied(); }
+    // How often the page added with this lParam was destroyed.
+    int of(LPARAM page) const;
+
+private:
+    import_patch patch_;
+};
 
 } // namespace test_support

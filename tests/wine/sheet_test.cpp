@@ -59,6 +59,15 @@ HPROPSHEETPAGE WINAPI failing_create(LPCPROPSHEETPAGEA) {
     return nullptr;
 }
 
+// Stand-in for CreatePropertySheetPageA that records the handles the library was given.
+std::vector<HPROPSHEETPAGE> g_created_pages;
+decltype(&CreatePropertySheetPageA) g_create_page;
+HPROPSHEETPAGE WINAPI recording_create(LPCPROPSHEETPAGEA page) {
+    HPROPSHEETPAGE handle = g_create_page(page);
+    g_created_pages.push_back(handle);
+    return handle;
+}
+
 // Stand-in for PropertySheetA that records the header it was handed.
 PROPSHEETHEADERA g_header;
 std::vector<HPROPSHEETPAGE> g_header_pages;
@@ -67,6 +76,42 @@ INT_PTR WINAPI recording_property_sheet(LPCPROPSHEETHEADERA header) {
     g_header = *header;
     g_header_pages.assign(header->phpage, header->phpage + header->nPages);
     return g_fake_result;
+}
+
+// A sheet shown from inside another sheet's message loop: if one with the caption comes up,
+// its tabs are read and it is cancelled.
+struct nested_sheet {
+    const char* caption;
+    bool shown;
+    std::string tabs;
+    UINT_PTR timer;
+};
+nested_sheet g_nested;
+
+BOOL CALLBACK match_nested(HWND window, LPARAM found) {
+    if (window_text(window) != g_nested.caption) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK on_nested_timer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND sheet = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), match_nested, reinterpret_cast<LPARAM>(&sheet));
+    if (sheet == nullptr || g_nested.shown) {
+        return;
+    }
+    g_nested.shown = true;
+    g_nested.tabs = tab_texts(sheet);
+    PropSheet_PressButton(sheet, PSBTN_CANCEL);
+}
+
+int show_nested(HWND parent, const char* caption) {
+    g_nested = {caption, false, "", SetTimer(nullptr, 0, 10, on_nested_timer)};
+    const int result = DoDialog(parent, caption, 0);
+    KillTimer(nullptr, g_nested.timer);
+    return result;
 }
 
 } // namespace
@@ -202,9 +247,18 @@ TEST(TabbedSheet, DoDialogReturnsTheSheetResultForOkAndCancel) {
 }
 
 TEST(TabbedSheet, HeaderCarriesTheTableAndResultsPassThroughUnchanged) {
-    ASSERT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_ALPHA), test_page_proc));
-    ASSERT_EQ(1, AddTabbedPage(self(), tmpl(IDD_TEST_BETA), test_page_proc));
-    HWND parent = reinterpret_cast<HWND>(0x1234);
+    g_created_pages.clear();
+    {
+        import_patch record("comctl32.dll", "CreatePropertySheetPageA",
+                            reinterpret_cast<const void*>(&recording_create));
+        ASSERT_TRUE(record.applied());
+        g_create_page = record.original<decltype(&CreatePropertySheetPageA)>();
+        ASSERT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_ALPHA), test_page_proc));
+        ASSERT_EQ(1, AddTabbedPage(self(), tmpl(IDD_TEST_BETA), test_page_proc));
+    }
+    HWND parent =
+        CreateWindowA("STATIC", "parent", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, parent);
     const char* caption = "Recorded";
     {
         import_patch fake("comctl32.dll", "PropertySheetA",
@@ -218,10 +272,10 @@ TEST(TabbedSheet, HeaderCarriesTheTableAndResultsPassThroughUnchanged) {
     EXPECT_EQ(parent, g_header.hwndParent);
     EXPECT_EQ(GetModuleHandleA("svcsheet.dll"), g_header.hInstance);
     EXPECT_EQ(caption, g_header.pszCaption);
-    EXPECT_EQ(2u, g_header.nPages);
     EXPECT_EQ(7u, g_header.nStartPage); // beyond the pages: passed on unchanged
-    EXPECT_EQ(2u, g_header_pages.size());
+    EXPECT_EQ(g_created_pages, g_header_pages) << "the pages added, in the order added";
     EXPECT_EQ(nullptr, g_header.pfnCallback);
+    DestroyWindow(parent);
 
     SetHasHelp();
     ASSERT_EQ(0, AddTabbedPage(self(), tmpl(IDD_TEST_GAMMA), test_page_proc));
@@ -251,6 +305,66 @@ TEST(TabbedSheet, ASecondSheetInTheSameProcessStartsFromAnEmptyTable) {
     EXPECT_EQ("Alpha|Beta", first);
     EXPECT_EQ("Gamma", second);
     EXPECT_EQ(0, result);
+}
+
+// A page procedure or help callback runs inside the sheet's message loop and may call the
+// library again: the sheet showing keeps its own pages, and no page goes to two sheets.
+TEST(SheetReentrancy, NestedDoDialogShowsOnlyThePagesAddedSinceTheOuterSheetOpened) {
+    test_support::page_destructions destructions;
+    ASSERT_TRUE(destructions.applied());
+    ASSERT_EQ(0, AddTabbedPageParam(self(), tmpl(IDD_TEST_ALPHA), test_page_proc, 1));
+    ASSERT_EQ(1, AddTabbedPageParam(self(), tmpl(IDD_TEST_BETA), test_page_proc, 2));
+
+    std::string outer_tabs, empty_tabs, inner_tabs;
+    int empty_result = -2, added = -2, inner_result = -2, outer_index = -1;
+    bool empty_shown = true;
+    run_sheet("Outer", 0, [&](HWND sheet) {
+        outer_tabs = tab_texts(sheet);
+        empty_result = show_nested(sheet, "Nothing waiting");
+        empty_shown = g_nested.shown;
+        empty_tabs = g_nested.tabs;
+        added = AddTabbedPageParam(self(), tmpl(IDD_TEST_GAMMA), test_page_proc, 3);
+        inner_result = show_nested(sheet, "Inner");
+        inner_tabs = g_nested.tabs;
+        // Creates the outer sheet's second page only now: its handle must still be whole.
+        PropSheet_SetCurSel(sheet, nullptr, 1);
+        outer_index = current_index(sheet);
+        press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_FALSE(test_support::sheet_left_open());
+    EXPECT_EQ("Alpha|Beta", outer_tabs);
+    EXPECT_EQ(-1, empty_result);
+    EXPECT_FALSE(empty_shown) << "a sheet came up with " << empty_tabs;
+    EXPECT_EQ(0, added);
+    EXPECT_EQ(0, inner_result);
+    EXPECT_EQ("Gamma", inner_tabs);
+    EXPECT_EQ(1, outer_index);
+    for (LPARAM page : {1, 2, 3}) {
+        EXPECT_EQ(1, destructions.of(page)) << "page " << page;
+    }
+}
+
+TEST(SheetReentrancy, PageAddedWhileASheetShowsWaitsForTheNextSheet) {
+    test_support::page_destructions destructions;
+    ASSERT_TRUE(destructions.applied());
+    ASSERT_EQ(0, AddTabbedPageParam(self(), tmpl(IDD_TEST_ALPHA), test_page_proc, 1));
+    int added = -2;
+    run_sheet("Showing", 0, [&](HWND sheet) {
+        added = AddTabbedPageParam(self(), tmpl(IDD_TEST_BETA), test_page_proc, 2);
+        press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_EQ(0, added);
+    EXPECT_EQ(0, destructions.of(2)) << "the page waiting was destroyed with the sheet";
+
+    std::string next;
+    const int result = run_sheet("Next", 0, [&](HWND sheet) {
+        next = tab_texts(sheet);
+        press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_EQ(0, result);
+    EXPECT_EQ("Beta", next);
+    EXPECT_EQ(1, destructions.of(1));
+    EXPECT_EQ(1, destructions.of(2));
 }
 
 TEST(HelpMapExport, LooksUpThroughTheExportedRecord) {

@@ -2,6 +2,10 @@
 // its command line, so a test can hold it in every state.
 //
 //   svcsheet_test_service.exe [accept=N] [start_ms=N] [stop_ms=N] [pause_ms=N] [continue_ms=N]
+//
+// Also a host that ends with its connection open, for the tests of process exit:
+//
+//   svcsheet_test_service.exe --exit-connected NAME
 #include <windows.h>
 
 #include "test_service.h"
@@ -135,9 +139,28 @@ bool parse_option(const char* arg, options& opts) {
     return false;
 }
 
+// Loads svcsheet.dll, connects it to the service and returns, so the process ends with the
+// library loaded and its connection open.
+int exit_connected(const char* service_name) {
+    HMODULE library = LoadLibraryA("svcsheet.dll");
+    auto init = reinterpret_cast<int(WINAPI*)(LPCSTR)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "InitServiceControl")));
+    if (init == nullptr) {
+        std::printf("svcsheet.dll not loaded\n");
+        return 1;
+    }
+    const int connected = init(service_name);
+    std::printf("%s\n", connected == 1 ? "connected" : "not connected");
+    std::fflush(stdout);
+    return connected == 1 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--exit-connected") == 0) {
+        return exit_connected(argv[2]);
+    }
     for (int i = 1; i < argc; ++i) {
         if (!parse_option(argv[i], g_service.opts)) {
             std::fprintf(stderr, "svcsheet_test_service: unknown option '%s'\n", argv[i]);
