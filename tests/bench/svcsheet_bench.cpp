@@ -237,14 +237,22 @@ bool pump_until_status(HWND page, const char* text, DWORD timeout_ms) {
     return true;
 }
 
-// The two queries a refresh makes, bare, on a handle of the bench's own.
-void bare_queries(SC_HANDLE service) {
+// The queries a refresh makes, bare, on a handle of the bench's own: the status, and for a
+// stopped service, whose Start button depends on its start type, the configuration too.
+void bare_queries(SC_HANDLE service, bool stopped) {
     SERVICE_STATUS status;
     QueryServiceStatus(service, &status);
+    if (!stopped) {
+        return;
+    }
     alignas(QUERY_SERVICE_CONFIGA) unsigned char buffer[4096];
     DWORD needed = 0;
     QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer), sizeof buffer,
                         &needed);
+}
+
+const char* bare_queries_name(bool stopped) {
+    return stopped ? "QueryServiceStatus + QueryServiceConfigA" : "QueryServiceStatus";
 }
 
 struct service_bench {
@@ -269,12 +277,15 @@ void update_controls_unchanged(HWND page) {
     }
 }
 
-void measure_tick_cost(HWND page) {
+// Ticks against the bare queries they make, in the page's present state (running or
+// stopped); with the running service also what unconditional control updates would cost.
+void measure_tick_cost(HWND page, bool stopped) {
     // The ratio is judged per batch and the worst batch counts: a quiet stretch of the
     // machine cannot make up for a slow one.
     constexpr int batches = 3;
     constexpr double ratio_goal = 1.05;
     const int runs = g_bench.opts->runs;
+    const std::string state = stopped ? "stopped service" : "running service";
     std::vector<double> ticks, bare, updates, ratios;
     ticks.reserve(batches * runs);
     bare.reserve(batches * runs);
@@ -286,9 +297,11 @@ void measure_tick_cost(HWND page) {
             const double start = now_us();
             SendMessageA(page, WM_TIMER, 1, 0);
             const double ticked = now_us();
-            bare_queries(g_bench.own);
+            bare_queries(g_bench.own, stopped);
             const double queried = now_us();
-            update_controls_unchanged(page);
+            if (!stopped) {
+                update_controls_unchanged(page);
+            }
             const double updated = now_us();
             if (i >= 20) {
                 batch_ticks.push_back(ticked - start);
@@ -307,34 +320,42 @@ void measure_tick_cost(HWND page) {
         figure += format(i == 0 ? "%.3f" : ", %.3f", ratios[i]);
     }
     figure += "; medians of " + std::to_string(runs) + " ticks each)";
-    g_bench.rows->push_back(
-        {"Service page refresh tick (WM_TIMER sent to the page)", distribution(ticks), "-", "-"});
-    g_bench.rows->push_back({"its two bare queries (QueryServiceStatus + QueryServiceConfigA)",
+    g_bench.rows->push_back({"Service page refresh tick, " + state + " (WM_TIMER sent to the page)",
+                             distribution(ticks), "-", "-"});
+    g_bench.rows->push_back({std::string("its bare queries (") + bare_queries_name(stopped) + ")",
                              distribution(bare), "-", "-"});
-    g_bench.rows->push_back({"for comparison: status text + 7 unconditional EnableWindow",
-                             distribution(updates), "-", "-"});
-    g_bench.rows->push_back({"refresh tick / its two bare service-manager queries", figure,
+    if (!stopped) {
+        g_bench.rows->push_back({"for comparison: status text + 7 unconditional EnableWindow",
+                                 distribution(updates), "-", "-"});
+    }
+    g_bench.rows->push_back({"refresh tick / its bare service-manager queries, " + state, figure,
                              format("<= %.2f", ratio_goal),
                              timed_goal_met(*g_bench.opts, worst <= ratio_goal)});
 }
 
-void measure_tick_allocations(HWND page) {
+// Counts the allocations of the DLL's own imports over ticks sent to the page.
+long count_tick_allocations(HWND page, std::string& counted, std::string& absent) {
     test_support::allocation_counter allocations;
-    const std::string counted = allocations.counted();
-    const std::string absent = allocations.absent();
-    const int runs = g_bench.opts->runs;
-    for (int i = 0; i < runs; ++i) {
+    counted = allocations.counted();
+    absent = allocations.absent();
+    for (int i = 0; i < g_bench.opts->runs; ++i) {
         SendMessageA(page, WM_TIMER, 1, 0);
     }
-    const long count = allocations.count();
-    char figure[256];
+    return allocations.count();
+}
+
+void add_tick_allocations_row(long running, long stopped, const std::string& counted,
+                              const std::string& absent) {
+    const int runs = g_bench.opts->runs;
+    char figure[320];
     std::snprintf(figure, sizeof figure,
-                  "%.3f (%ld in %d ticks; counted through the DLL's imports %s; not imported: %s)",
-                  static_cast<double>(count) / runs, count, runs,
-                  counted.empty() ? "none" : counted.c_str(),
+                  "%.3f (%ld in %d ticks of a running service, %ld in %d of a stopped one; "
+                  "counted through the DLL's imports %s; not imported: %s)",
+                  static_cast<double>(running + stopped) / (2.0 * runs), running, runs, stopped,
+                  runs, counted.empty() ? "none" : counted.c_str(),
                   absent.empty() ? "none" : absent.c_str());
     g_bench.rows->push_back({"heap allocations per refresh tick", figure, "0",
-                             count == 0 && !counted.empty() ? "yes" : "no"});
+                             running == 0 && stopped == 0 && !counted.empty() ? "yes" : "no"});
 }
 
 void measure_stop_latency(HWND page, double bare_ms) {
@@ -397,18 +418,32 @@ void CALLBACK run_service_measures(HWND, UINT, UINT_PTR, DWORD) {
     g_bench.ran = true;
     KillTimer(nullptr, g_bench.timer);
     auto page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0));
-    if (page != nullptr && pump_until_status(page, "Running", 10000)) {
-        measure_tick_cost(page);
-        measure_tick_allocations(page);
-        std::vector<double> bare;
-        for (int i = 0; i < 200; ++i) {
-            const double start = now_us();
-            bare_queries(g_bench.own);
-            bare.push_back(now_us() - start);
-        }
-        measure_stop_latency(page, median(bare) / 1000.0);
-    } else {
+    SERVICE_STATUS status;
+    std::string counted, absent;
+    if (page == nullptr || !pump_until_status(page, "Running", 10000)) {
         g_bench.rows->push_back({"Service page", "did not show the running service", "", "no"});
+    } else {
+        measure_tick_cost(page, false);
+        const long running = count_tick_allocations(page, counted, absent);
+        // The same page once the service has stopped: its refresh then reads the
+        // configuration too.
+        ControlService(g_bench.own, SERVICE_CONTROL_STOP, &status);
+        if (!pump_until_status(page, "Stopped", 20000)) {
+            g_bench.rows->push_back({"Service page", "did not show the service stopped", "", "no"});
+        } else {
+            measure_tick_cost(page, true);
+            const long stopped = count_tick_allocations(page, counted, absent);
+            add_tick_allocations_row(running, stopped, counted, absent);
+            StartServiceA(g_bench.own, 0, nullptr);
+            // The Stop click's refresh and those after it query the status alone.
+            std::vector<double> bare;
+            for (int i = 0; i < 200; ++i) {
+                const double start = now_us();
+                bare_queries(g_bench.own, false);
+                bare.push_back(now_us() - start);
+            }
+            measure_stop_latency(page, median(bare) / 1000.0);
+        }
     }
     SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
