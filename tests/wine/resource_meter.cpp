@@ -57,10 +57,10 @@ long long count_handles() {
 
 // Wine's GetGuiResources is a stub that answers 0. Its GDI handle table, which the
 // process environment block points to as on Windows, holds one entry per live object:
-// 0x10000 entries of 24 bytes, the object's type in byte 14 (0 when the entry is free).
+// 0x10000 entries of 24 bytes in 32-bit and 64-bit processes alike (Wine keeps the
+// fields 64-bit wide), the object's type in byte 14 (0 when the entry is free).
 long long count_wine_gdi_objects() {
-#ifdef _WIN64
-    constexpr std::size_t table_offset_in_peb = 0xF8;
+    constexpr std::size_t table_offset_in_peb = sizeof(void*) == 8 ? 0xF8 : 0x94;
     constexpr std::size_t entry_size = 24;
     constexpr std::size_t type_offset = 14;
     constexpr std::size_t entries = 0x10000;
@@ -79,9 +79,6 @@ long long count_wine_gdi_objects() {
         count += table[i * entry_size + type_offset] != 0 ? 1 : 0;
     }
     return count;
-#else
-    return -1;
-#endif
 }
 
 long long count_gdi_objects() {

@@ -157,7 +157,7 @@ TEST(Soak, ThousandRegistryCyclesLeaveResourcesFlat) {
             ++mismatches;
             return;
         }
-        char text[16];
+        char text[16] = {}; // all 16 bytes are written and compared
         std::snprintf(text, sizeof text, "round %05lu", static_cast<unsigned long>(round));
         BYTE read[16];
         if (OrinUpdateKey(key, "Counter", reinterpret_cast<const BYTE*>(&round), sizeof round,
