@@ -129,9 +129,7 @@ void measure_attach(const options& opts, std::vector<row>& rows) {
 
     // The attach work of DllMain itself, called as the loader calls it.
     HMODULE module = LoadLibraryA(library_name);
-    using dll_main = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
-    auto entry =
-        reinterpret_cast<dll_main>(reinterpret_cast<void*>(GetProcAddress(module, "DllMain")));
+    auto entry = test_support::exported_dll_main(module);
     if (entry != nullptr) {
         std::vector<double> calls;
         calls.reserve(opts.runs);

@@ -205,10 +205,8 @@ TEST(HostileSheetInput, NullCaptionHugeStartIndexAndBadParentNeitherCrashNorHang
 }
 
 TEST(HostileSheetInput, ExportedDllMainIgnoresThreadAndUnknownReasons) {
-    using dll_main = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
     HMODULE library = GetModuleHandleA("svcsheet.dll");
-    auto entry =
-        reinterpret_cast<dll_main>(reinterpret_cast<void*>(GetProcAddress(library, "DllMain")));
+    auto entry = test_support::exported_dll_main(library);
     ASSERT_NE(nullptr, entry);
     for (DWORD reason : {DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH}, DWORD{77}}) {
         EXPECT_TRUE(entry(nullptr, reason, nullptr)) << reason;

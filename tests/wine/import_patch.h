@@ -1,5 +1,5 @@
-// Test support: swaps one of svcsheet.dll's imports for a double; shared by the Wine tests and
-// the bench program.
+// Test support: swaps one of svcsheet.dll's imports for a double, and finds its DllMain; shared
+// by the Wine tests and the bench program.
 #pragma once
 
 #include <windows.h>
@@ -23,5 +23,13 @@ private:
     void** slot_ = nullptr;
     void* original_ = nullptr;
 };
+
+using dll_main_function = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+
+// The library's exported DllMain, to be called as the loader calls it; null if absent.
+inline dll_main_function exported_dll_main(HMODULE library) {
+    return reinterpret_cast<dll_main_function>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllMain")));
+}
 
 } // namespace test_support

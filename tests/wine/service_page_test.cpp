@@ -165,10 +165,8 @@ TEST(ServiceConnection, EachInitReleasesThePreviousConnectionAndDeInitReleasesTh
 // handles then, and closing them under the loader lock could hang the exit. FreeLibrary passes
 // null, and the connection must go with the library.
 TEST(ServiceConnection, ProcessDetachReleasesTheConnectionOnlyWhenTheLibraryIsFreed) {
-    using dll_main = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
     HMODULE library = GetModuleHandleA("svcsheet.dll");
-    auto entry =
-        reinterpret_cast<dll_main>(reinterpret_cast<void*>(GetProcAddress(library, "DllMain")));
+    auto entry = test_support::exported_dll_main(library);
     ASSERT_NE(nullptr, entry);
     test_service service;
     ASSERT_TRUE(service.created()) << service.create_error();
