@@ -41,6 +41,7 @@ void find_status_controls(HWND page, status_controls& controls) noexcept {
         controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
     }
     controls.shown_text = nullptr;
+    controls.start_types_enabled = false;
 }
 
 void refresh_status(status_controls& controls) noexcept {
@@ -57,8 +58,12 @@ void refresh_status(status_controls& controls) noexcept {
     const bool allowed =
         !status_depends_on_start_type(status.dwCurrentState) || start_allowed(service);
 
-    for (HWND radio : controls.start_types) {
-        set_enabled(radio, true);
+    // The template starts them disabled and nothing disables them again: enabled once.
+    if (!controls.start_types_enabled) {
+        for (HWND radio : controls.start_types) {
+            EnableWindow(radio, TRUE);
+        }
+        controls.start_types_enabled = true;
     }
     status_picture picture;
     if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, allowed, picture)) {

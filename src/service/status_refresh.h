@@ -10,12 +10,13 @@ namespace svcsheet {
 constexpr int start_type_count = 3;
 
 // One page's controls, looked up once when it opens (under Wine every GetDlgItem is a round
-// trip to the server), and the status text the page shows now.
+// trip to the server), and what the page shows now.
 struct status_controls {
     HWND status_text;
     HWND start_types[start_type_count]; // Automatic, Manual, Disabled
     HWND buttons[control_button_count]; // in the order of control_button
     const char* shown_text;             // from the state table; null until the first refresh
+    bool start_types_enabled;           // once the service's status was first read
 };
 
 void find_status_controls(HWND page, status_controls& controls) noexcept;
