@@ -454,11 +454,9 @@ std::string unique_service_name() {
 }
 
 void measure_service_page(const options& opts, std::vector<row>& rows) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = path;
-    command.erase(command.rfind('\\') + 1);
-    command = "\"" + command + "svcsheet_test_service.exe\" accept=3 stop_ms=300";
+    const std::string command = "\"" +
+                                test_support::program_beside_this_one("svcsheet_test_service.exe") +
+                                "\" accept=3 stop_ms=300";
     const std::string name = unique_service_name();
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE service =

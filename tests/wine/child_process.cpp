@@ -5,6 +5,14 @@
 
 namespace test_support {
 
+std::string program_beside_this_one(const char* name) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string program = path;
+    program.erase(program.rfind('\\') + 1);
+    return program + name;
+}
+
 std::string run_and_capture(std::string command_line) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE read_end = nullptr;

@@ -10,4 +10,7 @@ namespace test_support {
 // standard output and error.
 std::string run_and_capture(std::string command_line);
 
+// The path of a program built into the same folder as the running one.
+std::string program_beside_this_one(const char* name);
+
 } // namespace test_support

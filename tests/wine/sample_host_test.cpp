@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "child_process.h"
 #include "service_fixture.h"
 #include "sheet_driver.h"
 
@@ -17,32 +18,12 @@ namespace {
 // The General page's "last help request" text, as samples/host/resource.h numbers it.
 constexpr int last_help_text = 1104;
 
-std::string program_beside_tests(const char* name) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string program = path;
-    program.erase(program.rfind('\\') + 1);
-    return program + name;
-}
-
-// Polls another process's window until done() holds; false when the time runs out.
-template <typename F> bool poll(F done, DWORD timeout_ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeout_ms) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
-}
-
 } // namespace
 
 // SetHasHelp gives the host's own General page a Help button as well: it must do something.
 TEST(SampleHost, GeneralPageHelpButtonShowsTheRequestOnThePage) {
     const std::string caption = "svcprops help " + std::to_string(GetCurrentProcessId());
-    std::string command = "\"" + program_beside_tests("svcprops.exe") + "\" " +
+    std::string command = "\"" + program_beside_this_one("svcprops.exe") + "\" " +
                           missing_service_name() + " --caption \"" + caption + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -53,16 +34,17 @@ TEST(SampleHost, GeneralPageHelpButtonShowsTheRequestOnThePage) {
     CloseHandle(process.hThread);
 
     HWND sheet = nullptr;
-    EXPECT_TRUE(
-        poll([&] { return (sheet = FindWindowA(nullptr, caption.c_str())) != nullptr; }, 20000))
+    EXPECT_TRUE(pump_until(
+        [&] { return (sheet = FindWindowA(nullptr, caption.c_str())) != nullptr; }, 20000))
         << "svcprops showed no sheet";
     std::string before, after;
     if (sheet != nullptr) {
         HWND general = PropSheet_IndexToHwnd(sheet, 0);
         before = window_text(GetDlgItem(general, last_help_text));
         PropSheet_PressButton(sheet, PSBTN_HELP);
-        poll([&] { return (after = window_text(GetDlgItem(general, last_help_text))) != before; },
-             5000);
+        pump_until(
+            [&] { return (after = window_text(GetDlgItem(general, last_help_text))) != before; },
+            5000);
         PropSheet_PressButton(sheet, PSBTN_CANCEL);
     }
     EXPECT_NE(before, after) << "the General page's Help button did nothing";

@@ -27,11 +27,7 @@ std::string unique_name(const char* stem) {
 }
 
 std::string test_service_command(const std::string& arguments) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = path;
-    command.erase(command.rfind('\\') + 1);
-    command = "\"" + command + "svcsheet_test_service.exe\"";
+    std::string command = "\"" + program_beside_this_one("svcsheet_test_service.exe") + "\"";
     if (!arguments.empty()) {
         command += " " + arguments;
     }

@@ -186,13 +186,10 @@ TEST(ServiceConnection, ProcessEndingWithTheConnectionOpenExitsAndLetsTheService
     test_service service;
     ASSERT_TRUE(service.created()) << service.create_error();
     const std::string name = service.name();
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string program = path;
-    program.erase(program.rfind('\\') + 1);
     // Returns once the program has ended: its output closes with it.
     const std::string output =
-        run_and_capture("\"" + program + "svcsheet_test_service.exe\" --exit-connected " + name);
+        run_and_capture("\"" + program_beside_this_one("svcsheet_test_service.exe") +
+                        "\" --exit-connected " + name);
     EXPECT_EQ(0u, output.find("connected")) << output;
     ASSERT_TRUE(service.remove()) << GetLastError();
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))

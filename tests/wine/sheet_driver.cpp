@@ -48,12 +48,6 @@ BOOL CALLBACK match_sheet(HWND window, LPARAM param) {
     return FALSE;
 }
 
-HWND find_sheet(const char* caption) {
-    find_args args = {caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), match_sheet, reinterpret_cast<LPARAM>(&args));
-    return args.found;
-}
-
 void CALLBACK on_watchdog(HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(nullptr, g_driver.watchdog);
     g_driver.watchdog = 0;
@@ -97,6 +91,12 @@ HPROPSHEETPAGE WINAPI create_counted_page(LPCPROPSHEETPAGEA descriptor) {
 }
 
 } // namespace
+
+HWND find_sheet(const char* caption) {
+    find_args args = {caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), match_sheet, reinterpret_cast<LPARAM>(&args));
+    return args.found;
+}
 
 page_destructions::page_destructions()
     : patch_("comctl32.dll", "CreatePropertySheetPageA",

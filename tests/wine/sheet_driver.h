@@ -30,6 +30,9 @@ bool pump_until(const std::function<bool()>& done, DWORD timeout_ms);
 
 std::string window_text(HWND window);
 
+// This thread's property sheet with the caption (any sheet for null), or null.
+HWND find_sheet(const char* caption);
+
 // The texts of the sheet's tabs, in order.
 std::string tab_texts(HWND sheet);
 

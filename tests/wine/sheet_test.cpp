@@ -88,17 +88,8 @@ struct nested_sheet {
 };
 nested_sheet g_nested;
 
-BOOL CALLBACK match_nested(HWND window, LPARAM found) {
-    if (window_text(window) != g_nested.caption) {
-        return TRUE;
-    }
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 void CALLBACK on_nested_timer(HWND, UINT, UINT_PTR, DWORD) {
-    HWND sheet = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), match_nested, reinterpret_cast<LPARAM>(&sheet));
+    HWND sheet = test_support::find_sheet(g_nested.caption);
     if (sheet == nullptr || g_nested.shown) {
         return;
     }
