@@ -33,12 +33,32 @@ std::string run_and_capture(std::string command_line) {
     CloseHandle(write_end);
     std::string output;
     if (started) {
-        char chunk[512];
-        DWORD read = 0;
-        while (ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read != 0) {
-            output.append(chunk, read);
+        // Read until the program has ended, not until the pipe closes: a long-lived Wine
+        // process it happened to start (explorer.exe for the desktop, say) inherits the
+        // write end and would keep the pipe open long after the program is gone.
+        const DWORD start = GetTickCount();
+        bool ended = false;
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr)) {
+                break; // every writer is gone
+            }
+            if (available > 0) {
+                char chunk[512];
+                DWORD read = 0;
+                if (!ReadFile(read_end, chunk, sizeof chunk < available ? sizeof chunk : available,
+                              &read, nullptr)) {
+                    break;
+                }
+                output.append(chunk, read);
+                continue;
+            }
+            if (ended) {
+                break; // what the program wrote before it ended has been read
+            }
+            ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0 ||
+                    GetTickCount() - start >= 30000;
         }
-        WaitForSingleObject(process.hProcess, 30000);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     } else {

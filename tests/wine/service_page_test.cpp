@@ -186,7 +186,7 @@ TEST(ServiceConnection, ProcessEndingWithTheConnectionOpenExitsAndLetsTheService
     test_service service;
     ASSERT_TRUE(service.created()) << service.create_error();
     const std::string name = service.name();
-    // Returns once the program has ended: its output closes with it.
+    // Returns once the program has ended.
     const std::string output =
         run_and_capture("\"" + program_beside_this_one("svcsheet_test_service.exe") +
                         "\" --exit-connected " + name);
