@@ -108,11 +108,10 @@ SVCSHEET_API int WINAPI InitializeSecret(void);
  * values are limited to 32766 characters. */
 SVCSHEET_API int WINAPI StoreSecret(LPCWSTR pszName, LPCWSTR pszValue);
 
-/* Reads the secret into pBuffer (cbBuffer bytes, at least 2) and terminates it;
- * a secret that fills the buffer loses its last character to the terminator.
+/* Reads the whole secret into pBuffer (cbBuffer bytes) and terminates it.
  * Returns 0 on success, 1 when the store is not open, 2 when nothing was read
- * (also for a NULL buffer, a buffer under 2 bytes or a name over 32766
- * characters); the buffer is untouched unless 0 is returned. */
+ * (also when the secret and its terminator do not fit, for a NULL buffer or a
+ * name over 32766 characters); the buffer is untouched unless 0 is returned. */
 SVCSHEET_API int WINAPI GetSecret(LPCWSTR pszName, LPWSTR pBuffer, DWORD cbBuffer);
 
 /* Closes the store; always returns 1. */
