@@ -131,7 +131,7 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
             svcsheet::refresh_status(state->controls);
             if (!written) {
                 // The sheet stays open on this page, which now shows what took and what did
-                // not; nothing was saved that Close would stand for.
+                // not; Cancel must not turn into Close over a choice that was not saved.
                 SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
                 return TRUE;
             }
