@@ -63,8 +63,11 @@ SVCSHEET_API DWORD WINAPI LookupHelpMap(const SVCSHEET_HELPMAP_ENTRY* pMap, DWOR
 /* ---- Service page ------------------------------------------------------ */
 
 /* Connects to the service with key name pszServiceName. Returns 1 when
- * connected, else 0; when the service cannot be opened, GetLastError() tells
- * why (for example ERROR_SERVICE_DOES_NOT_EXIST). */
+ * connected with every right the page uses, else 0; when the service cannot be
+ * opened with them, GetLastError() tells why (for example
+ * ERROR_SERVICE_DOES_NOT_EXIST). After ERROR_ACCESS_DENIED the page still shows
+ * the service's state to a user who may query it, and offers only what the
+ * user's rights allow. */
 SVCSHEET_API int WINAPI InitServiceControl(LPCSTR pszServiceName);
 
 /* Releases the service connection; harmless when there is none. Unloading the
@@ -75,7 +78,14 @@ SVCSHEET_API void WINAPI DeInitServiceControl(void);
  * desktop" check box and lets Apply write the service type; a page keeps the flag
  * in force when it opens. pfnHelp may be NULL; a later call replaces it for every
  * Service page. Apply writes only what the user changed on the page: the start
- * type, the service type, never the display name. Returns the page index or -1. */
+ * type, the service type, never the display name; when the service manager
+ * refuses, the sheet stays open on the page. Returns the page index or -1.
+ *
+ * The page never hangs on its own, but Start and Stop/Pause/Continue wait on the
+ * calling thread for the service manager, which waits for the service's program:
+ * one that never connects, or a handler that hangs, holds the page until the
+ * service manager gives up (30 s on Windows by default, 10 s under Wine). The
+ * library starts no threads. */
 SVCSHEET_API int WINAPI AddServiceControlPage(BOOL bShowInteraction,
                                               SVCSHEET_HELP_CALLBACK pfnHelp);
 
@@ -108,11 +118,10 @@ SVCSHEET_API int WINAPI InitializeSecret(void);
  * values are limited to 32766 characters. */
 SVCSHEET_API int WINAPI StoreSecret(LPCWSTR pszName, LPCWSTR pszValue);
 
-/* Reads the secret into pBuffer (cbBuffer bytes, at least 2) and terminates it;
- * a secret that fills the buffer loses its last character to the terminator.
+/* Reads the whole secret into pBuffer (cbBuffer bytes) and terminates it.
  * Returns 0 on success, 1 when the store is not open, 2 when nothing was read
- * (also for a NULL buffer, a buffer under 2 bytes or a name over 32766
- * characters); the buffer is untouched unless 0 is returned. */
+ * (also when the secret and its terminator do not fit, for a NULL buffer or a
+ * name over 32766 characters); the buffer is untouched unless 0 is returned. */
 SVCSHEET_API int WINAPI GetSecret(LPCWSTR pszName, LPWSTR pBuffer, DWORD cbBuffer);
 
 /* Closes the store; always returns 1. */

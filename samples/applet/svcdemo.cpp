@@ -42,10 +42,13 @@ LONG show_sheet(HWND parent) {
 
     char caption[300];
     wsprintfA(caption, "%s Properties", info.service);
-    if (AddTabbedPageParam(g_instance, MAKEINTRESOURCEA(IDD_GENERAL), general_page_proc,
-                           reinterpret_cast<LPARAM>(&info)) >= 0 &&
-        AddServiceControlPage(TRUE, nullptr) >= 0) {
-        DoDialog(parent, caption, service_page);
+    // Whatever was added is shown, so a failed add leaves no page waiting for a later sheet
+    // (the General page would point into this returned frame).
+    const int general = AddTabbedPageParam(g_instance, MAKEINTRESOURCEA(IDD_GENERAL),
+                                           general_page_proc, reinterpret_cast<LPARAM>(&info));
+    const int service = AddServiceControlPage(TRUE, nullptr);
+    if (general >= 0 || service >= 0) {
+        DoDialog(parent, caption, general >= 0 && service >= 0 ? service_page : 0);
     }
     DeInitServiceControl(); // the sheet has closed: release the service
     return 0;

@@ -159,9 +159,11 @@ int main(int argc, char** argv) {
     SetLastError(0);
     if (!InitServiceControl(opts.service)) {
         const DWORD error = GetLastError();
-        info.connection = "not connected: " + describe_error(error);
-        std::fprintf(stderr, "svcprops: cannot open service '%s': %s\n", opts.service,
-                     info.connection.c_str() + std::strlen("not connected: "));
+        // Refused some of the page's rights, a user still sees the service's state.
+        info.connection = (error == ERROR_ACCESS_DENIED ? "connected for what this user may do: "
+                                                        : "not connected: ") +
+                          describe_error(error);
+        std::fprintf(stderr, "svcprops: service '%s': %s\n", opts.service, info.connection.c_str());
     }
 
     SetHasHelp();

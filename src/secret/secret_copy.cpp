@@ -1,7 +1,6 @@
 // Counted-string lengths and the copy of a secret into a caller's buffer.
 #include "secret/secret_copy.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace svcsheet {
@@ -19,13 +18,13 @@ bool counted_length_of(std::size_t characters, counted_length& out) noexcept {
 bool plan_secret_copy(std::size_t secret_bytes, std::size_t buffer_bytes,
                       secret_copy_plan& out) noexcept {
     out = {0, 0};
-    if (buffer_bytes < min_secret_buffer_bytes) {
+    // An odd buffer size leaves its last byte outside every whole character.
+    const std::size_t characters = secret_bytes / 2;
+    if (buffer_bytes < min_secret_buffer_bytes || characters >= buffer_bytes / 2) {
         return false;
     }
-    // An odd buffer size leaves its last byte outside every whole character, so the
-    // terminator goes no further than the last whole one.
-    out.bytes = std::min(secret_bytes, buffer_bytes);
-    out.terminator_index = std::min(secret_bytes / 2, buffer_bytes / 2 - 1);
+    out.bytes = characters * 2;
+    out.terminator_index = characters;
     return true;
 }
 

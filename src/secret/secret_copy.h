@@ -47,13 +47,14 @@ struct secret_copy_plan {
     std::size_t terminator_index;
 };
 
-// False, and nothing to do, when the buffer cannot hold the terminator. A secret that
-// fills the buffer loses its last character to the terminator.
+// False, and nothing to do, when the buffer cannot hold the whole secret and its terminator:
+// a credential cut short is not the credential. An odd last byte is no character and is
+// dropped.
 [[nodiscard]] bool plan_secret_copy(std::size_t secret_bytes, std::size_t buffer_bytes,
                                     secret_copy_plan& out) noexcept;
 
 // Copies the secret into the buffer by plan_secret_copy; false, with the buffer
-// untouched, when the buffer is null or smaller than min_secret_buffer_bytes. A null
+// untouched, when the buffer is null or the secret and its terminator do not fit. A null
 // secret counts as empty.
 [[nodiscard]] bool copy_secret(const void* secret, std::size_t secret_bytes, void* buffer,
                                std::size_t buffer_bytes) noexcept;

@@ -8,6 +8,11 @@ namespace svcsheet {
 // The connected service, or null when there is no connection.
 [[nodiscard]] SC_HANDLE service_handle() noexcept;
 
+// Which of the page's actions the service handle carries the right for: SERVICE_START,
+// SERVICE_STOP, SERVICE_PAUSE_CONTINUE and SERVICE_CHANGE_CONFIG, as the service manager
+// granted them. 0 without a connection.
+[[nodiscard]] DWORD granted_access() noexcept;
+
 // Whether a Service page opened from now on offers the desktop-interaction setting.
 [[nodiscard]] bool show_interaction() noexcept;
 void set_show_interaction(bool show) noexcept;

@@ -42,8 +42,11 @@ void mark_changed(HWND page) {
 INT_PTR on_init_dialog(HWND page) {
     // The page acts on the flag it opened with, whatever a later AddServiceControlPage sets.
     const bool show = svcsheet::show_interaction();
+    // Shown as the host asked, but usable only where Apply can write it.
+    const bool may_change = svcsheet::service_handle() != nullptr &&
+                            (svcsheet::granted_access() & SERVICE_CHANGE_CONFIG) != 0;
     HWND check_box = GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP);
-    EnableWindow(check_box, show);
+    EnableWindow(check_box, show && may_change);
     ShowWindow(check_box, show ? SW_SHOWNORMAL : SW_HIDE);
 
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(page_state));
@@ -124,8 +127,14 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
     switch (header->code) {
     case PSN_APPLY:
         if (state != nullptr) {
-            svcsheet::apply_settings(page, state->edit, state->controls);
+            const bool written = svcsheet::apply_settings(page, state->edit, state->controls);
             svcsheet::refresh_status(state->controls);
+            if (!written) {
+                // The sheet stays open on this page, which now shows what took and what did
+                // not; Cancel must not turn into Close over a choice that was not saved.
+                SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
+                return TRUE;
+            }
         }
         PostMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
         break;
@@ -142,7 +151,7 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
     default:
         break;
     }
-    // PSN_APPLY thereby reports PSNRET_NOERROR.
+    // A PSN_APPLY that gets here thereby reports PSNRET_NOERROR.
     return FALSE;
 }
 

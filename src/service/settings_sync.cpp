@@ -10,7 +10,17 @@
 namespace svcsheet {
 namespace {
 
-void write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
+constexpr int start_type_ids[] = {IDC_START_AUTOMATIC, IDC_START_MANUAL, IDC_START_DISABLED};
+
+bool change_config(SC_HANDLE service, DWORD service_type, DWORD start_type) {
+    // No display name: the ANSI call would corrupt one outside the code page, and would turn
+    // an indirect resource reference into its resolved text.
+    return ChangeServiceConfigA(service, service_type, start_type, SERVICE_NO_CHANGE, nullptr,
+                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
+}
+
+// False when the service manager refused any part of the change.
+bool write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
                    service_config_buffer& buffer) {
     const bool checked = edit.interaction_shown &&
                          IsDlgButtonChecked(page, IDC_INTERACT_WITH_DESKTOP) == BST_CHECKED;
@@ -18,35 +28,36 @@ void write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
     // shared-process service or a driver is not rewritten as an own-process service.
     std::optional<std::uint32_t> current_type;
     if (edit.interaction_shown && edit.interaction_toggled) {
-        if (const QUERY_SERVICE_CONFIGA* current = query_service_config(service, buffer)) {
+        if (const QUERY_SERVICE_CONFIGA* current = read_service_config(buffer)) {
             current_type = current->dwServiceType;
         }
     }
     config_change change;
     if (!change_to_apply(edit, checked, current_type, change)) {
-        return;
+        return true;
     }
-    // No display name: the ANSI call would corrupt one outside the code page, and would turn
-    // an indirect resource reference into its resolved text.
-    ChangeServiceConfigA(service, change.service_type, change.start_type, SERVICE_NO_CHANGE,
-                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // One call each: the service manager refuses the interactive bit for a service that runs
+    // under an account of its own, and that refusal must not take the start type with it.
+    bool written = true;
+    if (change.start_type != service_no_change) {
+        written = change_config(service, SERVICE_NO_CHANGE, change.start_type);
+    }
+    if (change.service_type != service_no_change) {
+        written = change_config(service, change.service_type, SERVICE_NO_CHANGE) && written;
+    }
+    return written;
 }
 
-void sync_settings(HWND page, startup_edit& edit, status_controls& controls, bool write) {
+bool sync_settings(HWND page, startup_edit& edit, status_controls& controls, bool write) {
     SC_HANDLE service = service_handle();
     service_config_buffer buffer;
-    if (service != nullptr && write) {
-        write_changes(page, service, edit, buffer);
-    }
+    const bool written = service == nullptr || !write || write_changes(page, service, edit, buffer);
     edit.selection = selection_load_only;
     edit.start_type_clicked = false;
     edit.interaction_toggled = false;
-    if (service == nullptr) {
-        return;
-    }
-    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
+    const QUERY_SERVICE_CONFIGA* config = read_service_config(buffer);
     if (config == nullptr) {
-        return;
+        return written;
     }
     if (edit.interaction_shown) {
         CheckDlgButton(page, IDC_INTERACT_WITH_DESKTOP,
@@ -56,13 +67,15 @@ void sync_settings(HWND page, startup_edit& edit, status_controls& controls, boo
     const DWORD start_type = config->dwStartType;
     refresh_status(controls);
 
+    // All three are set: after a refused change the user's own click would otherwise stay
+    // checked beside the start type the service really has, or beside a boot or system start
+    // type that no button stands for.
     const int loaded = selection_for_start_type(start_type);
-    if (loaded != selection_load_only) {
-        // Clears the other two as well: after a refused change the user's own click would
-        // otherwise stay checked beside the start type the service really has.
-        CheckRadioButton(page, IDC_START_AUTOMATIC, IDC_START_DISABLED, loaded);
+    for (int id : start_type_ids) {
+        CheckDlgButton(page, id, id == loaded ? BST_CHECKED : BST_UNCHECKED);
     }
     edit.selection = loaded;
+    return written;
 }
 
 } // namespace
@@ -71,8 +84,8 @@ void load_settings(HWND page, startup_edit& edit, status_controls& controls) noe
     sync_settings(page, edit, controls, false);
 }
 
-void apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept {
-    sync_settings(page, edit, controls, true);
+bool apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept {
+    return sync_settings(page, edit, controls, true);
 }
 
 } // namespace svcsheet

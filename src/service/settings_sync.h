@@ -14,8 +14,9 @@ namespace svcsheet {
 // start type is boot or system start), and nothing counts as touched.
 void load_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept;
 
-// Writes what the user changed (change_to_apply), then loads as load_settings does. A refused
-// change is not reported: the load shows what the service really has.
-void apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept;
+// Writes what the user changed (change_to_apply), then loads as load_settings does, so the
+// page shows what took. Returns false when the service manager refused any of the change.
+[[nodiscard]] bool apply_settings(HWND page, startup_edit& edit,
+                                  status_controls& controls) noexcept;
 
 } // namespace svcsheet

@@ -24,9 +24,9 @@ void set_enabled(HWND control, bool enabled) noexcept {
 }
 
 // A failed configuration query counts as a start type other than Disabled.
-bool start_allowed(SC_HANDLE service) noexcept {
+bool start_allowed() noexcept {
     service_config_buffer buffer;
-    const QUERY_SERVICE_CONFIGA* config = query_service_config(service, buffer);
+    const QUERY_SERVICE_CONFIGA* config = read_service_config(buffer);
     return config == nullptr || config->dwStartType != SERVICE_DISABLED;
 }
 
@@ -41,7 +41,6 @@ void find_status_controls(HWND page, status_controls& controls) noexcept {
         controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
     }
     controls.shown_text = nullptr;
-    controls.start_types_enabled = false;
 }
 
 void refresh_status(status_controls& controls) noexcept {
@@ -55,20 +54,21 @@ void refresh_status(status_controls& controls) noexcept {
     }
     // Only a stopped service's picture depends on its start type: the configuration is read
     // for that state alone.
-    const bool allowed =
-        !status_depends_on_start_type(status.dwCurrentState) || start_allowed(service);
+    const bool allowed = !status_depends_on_start_type(status.dwCurrentState) || start_allowed();
 
-    // The template starts them disabled and nothing disables them again: enabled once.
-    if (!controls.start_types_enabled) {
-        for (HWND radio : controls.start_types) {
-            EnableWindow(radio, TRUE);
-        }
-        controls.start_types_enabled = true;
+    // Every read enables them again: something outside the page (the host, an accessibility
+    // tool) may have disabled them. Without the right to change the configuration they would
+    // offer a choice Apply cannot write.
+    const DWORD granted = granted_access();
+    const bool may_change = (granted & SERVICE_CHANGE_CONFIG) != 0;
+    for (HWND radio : controls.start_types) {
+        set_enabled(radio, may_change);
     }
     status_picture picture;
     if (!look_up_status(status.dwCurrentState, status.dwControlsAccepted, allowed, picture)) {
         return;
     }
+    withhold_unpermitted(granted, picture);
     // Setting a window's text is a round trip to the server under Wine, and repaints the
     // control: it is written only when the state's text changes.
     if (picture.text != controls.shown_text) {

@@ -16,14 +16,14 @@ struct status_controls {
     HWND start_types[start_type_count]; // Automatic, Manual, Disabled
     HWND buttons[control_button_count]; // in the order of control_button
     const char* shown_text;             // from the state table; null until the first refresh
-    bool start_types_enabled;           // once the service's status was first read
 };
 
 void find_status_controls(HWND page, status_controls& controls) noexcept;
 
 // Sets the status text and enables the start-type radio buttons and the control buttons that
-// the service's state allows. Without a connection, or when the service's status cannot be
-// read, the page keeps what it shows. Allocates nothing: it runs on every timer tick.
+// the service's state and the user's rights on it allow. Without a connection, or when the
+// service's status cannot be read, the page keeps what it shows. Allocates nothing: it runs on
+// every timer tick.
 void refresh_status(status_controls& controls) noexcept;
 
 } // namespace svcsheet

@@ -29,6 +29,10 @@ constexpr state_row state_rows[] = {
 };
 constexpr std::uint32_t state_count = sizeof state_rows / sizeof state_rows[0];
 
+// The access right each button's action needs, in the order of control_button.
+constexpr std::uint32_t button_access[control_button_count] = {access_start, access_pause_continue,
+                                                               access_pause_continue, access_stop};
+
 bool applies(enable_rule rule, std::uint32_t controls_accepted, bool start_allowed) {
     switch (rule) {
     case enable_rule::start_allowed:
@@ -60,6 +64,12 @@ bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted
         picture.enabled[i] = applies(row.buttons[i], controls_accepted, start_allowed);
     }
     return true;
+}
+
+void withhold_unpermitted(std::uint32_t granted_access, status_picture& picture) noexcept {
+    for (int i = 0; i < control_button_count; ++i) {
+        picture.enabled[i] = picture.enabled[i] && (granted_access & button_access[i]) != 0;
+    }
 }
 
 bool status_depends_on_start_type(std::uint32_t current_state) noexcept {

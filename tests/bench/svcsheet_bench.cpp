@@ -243,7 +243,7 @@ void bare_queries(SC_HANDLE service, bool stopped) {
     if (!stopped) {
         return;
     }
-    alignas(QUERY_SERVICE_CONFIGA) unsigned char buffer[4096];
+    alignas(QUERY_SERVICE_CONFIGA) unsigned char buffer[8192];
     DWORD needed = 0;
     QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer), sizeof buffer,
                         &needed);

@@ -74,16 +74,18 @@ TEST(SecretCopy, ShortSecretIsCopiedWholeAndTerminated) {
     EXPECT_EQ(u'#', buffer[4]);
 }
 
-TEST(SecretCopy, LongSecretLosesItsLastFittingCharacterToTheTerminator) {
+TEST(SecretCopy, SecretThatDoesNotFitWithItsTerminatorIsRefusedUntouched) {
     const char16_t secret[] = u"0123456789";
-    char16_t buffer[8];
+    char16_t buffer[11];
     std::fill(std::begin(buffer), std::end(buffer), u'#');
-    ASSERT_TRUE(copy_secret(secret, 20, buffer, 8));
-    EXPECT_EQ(std::u16string(u"012"), std::u16string(buffer));
-    EXPECT_EQ(u'#', buffer[4]);
-
-    ASSERT_TRUE(copy_secret(secret, 20, buffer, 20 - 4));
-    EXPECT_EQ(std::u16string(u"0123456"), std::u16string(buffer));
+    EXPECT_FALSE(copy_secret(secret, 20, buffer, 8));
+    EXPECT_FALSE(copy_secret(secret, 20, buffer, 20)); // all but the terminator
+    EXPECT_FALSE(copy_secret(secret, 20, buffer, 21));
+    for (char16_t c : buffer) {
+        EXPECT_EQ(u'#', c);
+    }
+    ASSERT_TRUE(copy_secret(secret, 20, buffer, 22));
+    EXPECT_EQ(std::u16string(u"0123456789"), std::u16string(buffer));
 }
 
 TEST(SecretCopy, BufferWithoutRoomForTheTerminatorIsRefusedUntouched) {
@@ -111,22 +113,28 @@ TEST(SecretCopy, EmptyOrMissingSecretGivesAnEmptyString) {
 
 // Every pairing of buffer and secret sizes, odd ones included, into a heap buffer of
 // exactly the given size, so that a write outside it stops the run under ASan.
-TEST(SecretCopy, StaysInsideTheBufferAndKeepsAsMuchAsFitsForEverySize) {
+TEST(SecretCopy, CopiesTheWholeSecretOrNothingForEverySize) {
     for (std::size_t secret_bytes = 0; secret_bytes <= 72; ++secret_bytes) {
         const std::vector<unsigned char> secret = make_secret(secret_bytes);
         for (std::size_t buffer_bytes = 2; buffer_bytes <= 72; ++buffer_bytes) {
             std::unique_ptr<unsigned char[]> buffer(new unsigned char[buffer_bytes]);
             std::memset(buffer.get(), 0xEE, buffer_bytes);
-            ASSERT_TRUE(copy_secret(secret.data(), secret_bytes, buffer.get(), buffer_bytes))
+            const std::size_t characters = secret_bytes / 2;
+            const bool fits = (characters + 1) * 2 <= buffer_bytes;
+            ASSERT_EQ(fits, copy_secret(secret.data(), secret_bytes, buffer.get(), buffer_bytes))
                 << secret_bytes << " into " << buffer_bytes;
-
-            // Whole characters before the terminator come from the secret, and there
-            // are as many as the buffer holds with one character left for the terminator.
-            const std::size_t kept = std::min(secret_bytes / 2, buffer_bytes / 2 - 1);
-            EXPECT_TRUE(kept == 0 || std::memcmp(buffer.get(), secret.data(), kept * 2) == 0)
+            if (!fits) {
+                EXPECT_EQ(buffer_bytes, static_cast<std::size_t>(std::count(
+                                            buffer.get(), buffer.get() + buffer_bytes, 0xEE)))
+                    << secret_bytes << " into " << buffer_bytes;
+                continue;
+            }
+            // Every whole character of the secret, then the terminator.
+            EXPECT_TRUE(characters == 0 ||
+                        std::memcmp(buffer.get(), secret.data(), characters * 2) == 0)
                 << secret_bytes << " into " << buffer_bytes;
-            EXPECT_EQ(0, buffer[kept * 2]) << secret_bytes << " into " << buffer_bytes;
-            EXPECT_EQ(0, buffer[kept * 2 + 1]) << secret_bytes << " into " << buffer_bytes;
+            EXPECT_EQ(0, buffer[characters * 2]) << secret_bytes << " into " << buffer_bytes;
+            EXPECT_EQ(0, buffer[characters * 2 + 1]) << secret_bytes << " into " << buffer_bytes;
         }
     }
 }

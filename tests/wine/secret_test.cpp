@@ -60,25 +60,20 @@ TEST_F(SecretStore, StoredValueReadsBackTerminatedAndIsKeptWithoutTerminator) {
     EXPECT_EQ(0u, buffer.guard_writes());
 }
 
-TEST_F(SecretStore, LongSecretIsCutToTheBufferWithATerminator) {
+TEST_F(SecretStore, SecretThatDoesNotFitWithItsTerminatorIsNotRead) {
     lsa.secrets[L"long"] = bytes_of(L"0123456789");
     ASSERT_EQ(1, InitializeSecret());
 
-    guarded_buffer eight(8);
-    ASSERT_EQ(0, GetSecret(L"long", eight.wide(), eight.bytes()));
-    EXPECT_EQ(L"012", eight.wide_text());
-    EXPECT_EQ(0u, eight.guard_writes());
-
     // Twenty bytes would hold all ten characters but for the terminator.
-    guarded_buffer exact(20);
+    for (DWORD bytes : {8u, 9u, 20u, 21u}) {
+        guarded_buffer small(bytes);
+        EXPECT_EQ(2, GetSecret(L"long", small.wide(), small.bytes())) << bytes;
+        EXPECT_TRUE(small.all_untouched()) << bytes;
+    }
+    guarded_buffer exact(22);
     ASSERT_EQ(0, GetSecret(L"long", exact.wide(), exact.bytes()));
-    EXPECT_EQ(L"012345678", exact.wide_text());
+    EXPECT_EQ(L"0123456789", exact.wide_text());
     EXPECT_EQ(0u, exact.guard_writes());
-
-    guarded_buffer odd(9);
-    ASSERT_EQ(0, GetSecret(L"long", odd.wide(), odd.bytes()));
-    EXPECT_EQ(L"012", odd.wide_text());
-    EXPECT_EQ(0u, odd.guard_writes());
 }
 
 TEST_F(SecretStore, NullValueDeletesTheSecretAndEmptyValueKeepsAnEmptyOne) {
@@ -108,9 +103,12 @@ TEST_F(SecretStore, NullOrTooSmallBufferIsRefusedWithoutWriting) {
     }
     EXPECT_EQ(0, lsa.retrieve_calls);
 
-    // Two bytes hold the terminator and nothing else.
+    // Two bytes hold the terminator and nothing else: an empty secret, not "abc".
     guarded_buffer two(2);
-    ASSERT_EQ(0, GetSecret(L"alpha", two.wide(), two.bytes()));
+    EXPECT_EQ(2, GetSecret(L"alpha", two.wide(), two.bytes()));
+    EXPECT_TRUE(two.all_untouched());
+    lsa.secrets[L"empty"] = bytes_of(L"");
+    ASSERT_EQ(0, GetSecret(L"empty", two.wide(), two.bytes()));
     EXPECT_EQ(L"", two.wide_text());
     EXPECT_EQ(0u, two.guard_writes());
 }
@@ -235,7 +233,7 @@ TEST_F(SecretStore, RetrievedSecretsAreWipedAndFreed) {
     guarded_buffer big(64);
     guarded_buffer small(4);
     ASSERT_EQ(0, GetSecret(L"alpha", big.wide(), big.bytes()));
-    ASSERT_EQ(0, GetSecret(L"long", small.wide(), small.bytes()));
+    ASSERT_EQ(2, GetSecret(L"long", small.wide(), small.bytes())); // read, but does not fit
     EXPECT_EQ(2, lsa.frees);
     EXPECT_EQ(0, lsa.frees_not_wiped);
     EXPECT_EQ(0, lsa.bad_frees);

@@ -83,6 +83,72 @@ BOOL WINAPI refusing_change_config(SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCST
     return FALSE;
 }
 
+// What Windows grants an interactive user who is no administrator, by default.
+constexpr DWORD user_manager_access = STANDARD_RIGHTS_READ | SC_MANAGER_CONNECT |
+                                      SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
+constexpr DWORD user_service_access = READ_CONTROL | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS |
+                                      SERVICE_ENUMERATE_DEPENDENTS | SERVICE_INTERROGATE |
+                                      SERVICE_USER_DEFINED_CONTROL;
+constexpr DWORD page_access = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_START |
+                              SERVICE_STOP | SERVICE_PAUSE_CONTINUE | SERVICE_CHANGE_CONFIG;
+
+DWORD g_service_allowed;
+decltype(&OpenSCManagerA) g_open_manager;
+decltype(&OpenServiceA) g_open_service;
+
+// Wine grants every right on open: these refuse, as Windows does, what the user lacks.
+SC_HANDLE WINAPI user_open_manager(LPCSTR machine, LPCSTR database, DWORD access) {
+    if ((access & ~user_manager_access) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return g_open_manager(machine, database, access);
+}
+
+SC_HANDLE WINAPI user_open_service(SC_HANDLE manager, LPCSTR name, DWORD access) {
+    if ((access & ~g_service_allowed) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return g_open_service(manager, name, access);
+}
+
+// While it lives, the library opens the service manager as a standard user would, granted
+// `extra` on the service besides the user's default rights.
+struct standard_user {
+    explicit standard_user(DWORD extra)
+        : manager("advapi32.dll", "OpenSCManagerA",
+                  reinterpret_cast<const void*>(&user_open_manager)),
+          service("advapi32.dll", "OpenServiceA",
+                  reinterpret_cast<const void*>(&user_open_service)) {
+        g_service_allowed = user_service_access | extra;
+        g_open_manager = manager.original<decltype(&OpenSCManagerA)>();
+        g_open_service = service.original<decltype(&OpenServiceA)>();
+    }
+    bool applied() const { return manager.applied() && service.applied(); }
+    import_patch manager;
+    import_patch service;
+};
+
+// Counts what the library sends the service and refuses every configuration change.
+struct action_counter {
+    action_counter()
+        : change("advapi32.dll", "ChangeServiceConfigA",
+                 reinterpret_cast<const void*>(&refusing_change_config)),
+          control("advapi32.dll", "ControlService",
+                  reinterpret_cast<const void*>(&refusing_control_service)),
+          start("advapi32.dll", "StartServiceA",
+                reinterpret_cast<const void*>(&refusing_start_service)) {
+        g_refuse = {};
+        g_control_service = control.original<decltype(&ControlService)>();
+        g_start_service = start.original<decltype(&StartServiceA)>();
+    }
+    bool applied() const { return change.applied() && control.applied() && start.applied(); }
+    import_patch change;
+    import_patch control;
+    import_patch start;
+};
+
 std::string status_text(DWORD state) {
     constexpr const char* texts[] = {"Stopped",          "Start Pending", "Stop Pending", "Running",
                                      "Continue Pending", "Pause Pending", "Paused"};
@@ -182,14 +248,15 @@ TEST(ServiceFaults, ServiceDeletedUnderThePageKeepsThePageInStepWithTheManager) 
         << "the connection let go, yet the deleted service stays";
 }
 
-TEST(ServiceFaults, RefusedChangeReloadsTheRealStartTypeAndApplyStillSucceeds) {
+TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
     test_service service(service_options().start(SERVICE_AUTO_START));
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
     g_refuse = {};
 
     ASSERT_EQ(0, AddServiceControlPage(TRUE, nullptr));
-    bool applied_flag = false, close_shown = false;
+    LONG_PTR apply_result = PSNRET_NOERROR;
+    bool close_shown = true;
     const int result = run_sheet("Service test", 0, [&](HWND sheet) {
         HWND page = service_page(sheet);
         import_patch change("advapi32.dll", "ChangeServiceConfigA",
@@ -203,10 +270,9 @@ TEST(ServiceFaults, RefusedChangeReloadsTheRealStartTypeAndApplyStillSucceeds) {
         PSHNOTIFY note = {};
         note.hdr.hwndFrom = sheet;
         note.hdr.code = PSN_APPLY;
-        applied_flag =
-            SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)) == PSNRET_NOERROR;
+        apply_result = SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note));
         pump_messages(50);
-        EXPECT_EQ(1, g_refuse.change_calls);
+        EXPECT_EQ(2, g_refuse.change_calls) << "the start type and the box, one call each";
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
         EXPECT_EQ("Stopped", item_text(page, IDC_STATUS_TEXT));
@@ -219,11 +285,77 @@ TEST(ServiceFaults, RefusedChangeReloadsTheRealStartTypeAndApplyStillSucceeds) {
     });
     EXPECT_FALSE(sheet_left_open());
     EXPECT_EQ(IDOK, result);
-    EXPECT_TRUE(applied_flag) << "PSN_APPLY did not report PSNRET_NOERROR";
-    EXPECT_TRUE(close_shown) << "Cancel did not become Close";
+    EXPECT_EQ(PSNRET_INVALID_NOCHANGEPAGE, apply_result) << "a refused Apply reported success";
+    EXPECT_FALSE(close_shown) << "Cancel became Close though nothing was saved";
     const service_config_values config = service.config();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
+}
+
+// A control-panel applet runs without elevation: the page shows such a user the service and
+// offers only what the service manager will let the user do.
+TEST(ServiceFaults, StandardUserSeesTheStateAndIsOfferedNothing) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    standard_user user(0);
+    action_counter actions;
+    ASSERT_TRUE(user.applied() && actions.applied());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, InitServiceControl(service.name().c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+    std::string status, enabled;
+    bool box_visible = false;
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        pump_messages(300);
+        status = item_text(page, IDC_STATUS_TEXT);
+        enabled = enabled_buttons(page) + "/" + enabled_start_types(page) +
+                  (item_enabled(page, IDC_INTERACT_WITH_DESKTOP) ? "/box" : "/");
+        box_visible = item_visible(page, IDC_INTERACT_WITH_DESKTOP);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+    });
+    EXPECT_EQ("Running", status);
+    EXPECT_EQ("//", enabled) << "enabled: buttons/start types/box";
+    EXPECT_TRUE(box_visible);
+    EXPECT_EQ(0, g_refuse.change_calls);
+    EXPECT_EQ(0, g_refuse.control_calls);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), service.state());
+    DeInitServiceControl();
+}
+
+TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    {
+        // Exactly the page's rights are enough: the library asks for no more.
+        standard_user administrator(page_access);
+        ASSERT_TRUE(administrator.applied());
+        EXPECT_EQ(1, InitServiceControl(service.name().c_str())) << GetLastError();
+    }
+    standard_user user(SERVICE_START | SERVICE_STOP);
+    ASSERT_TRUE(user.applied());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, InitServiceControl(service.name().c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        EXPECT_TRUE(wait_for_status(page, "Running"));
+        EXPECT_EQ("Stop", enabled_buttons(page)) << "no right to pause";
+        EXPECT_EQ("", enabled_start_types(page));
+        EXPECT_FALSE(item_enabled(page, IDC_INTERACT_WITH_DESKTOP));
+        // The handle the page keeps carries the rights the user holds.
+        click(page, IDC_STOP_SERVICE);
+        EXPECT_TRUE(wait_for_status(page, "Stopped"))
+            << "status: " << item_text(page, IDC_STATUS_TEXT);
+        EXPECT_EQ("Start", enabled_buttons(page));
+        click(page, IDC_START_SERVICE);
+        EXPECT_TRUE(wait_for_status(page, "Running"))
+            << "status: " << item_text(page, IDC_STATUS_TEXT);
+        close_sheet(sheet);
+    });
+    DeInitServiceControl();
 }
 
 TEST(ServiceFaults, RefusedQueriesAndControlsKeepTheLastGoodPicture) {

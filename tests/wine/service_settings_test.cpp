@@ -35,13 +35,18 @@ void press_ok(HWND sheet) {
     PropSheet_PressButton(sheet, PSBTN_OK);
 }
 
-// Counts the library's ChangeServiceConfigA calls and passes them on.
+// Counts the library's ChangeServiceConfigA calls and passes them on, or refuses them.
 int g_changes;
+bool g_refuse_changes;
 decltype(&ChangeServiceConfigA) g_change_config;
 BOOL WINAPI counting_change_config(SC_HANDLE service, DWORD type, DWORD start, DWORD error,
                                    LPCSTR path, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
                                    LPCSTR account, LPCSTR password, LPCSTR display) {
     ++g_changes;
+    if (g_refuse_changes) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     return g_change_config(service, type, start, error, path, group, tag, dependencies, account,
                            password, display);
 }
@@ -51,6 +56,7 @@ struct change_counter {
         : patch("advapi32.dll", "ChangeServiceConfigA",
                 reinterpret_cast<const void*>(&counting_change_config)) {
         g_changes = 0;
+        g_refuse_changes = false;
         g_change_config = patch.original<decltype(&ChangeServiceConfigA)>();
     }
     import_patch patch;
@@ -192,6 +198,17 @@ TEST(StartupSettings, DriverKeepsItsTypeAndSystemStartChecksNoStartType) {
     show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
         EXPECT_EQ("", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP)) << "loaded from the driver";
+        {
+            // Refused: the user's click does not stay checked beside a start type no button
+            // stands for.
+            change_counter refusing;
+            ASSERT_TRUE(refusing.patch.applied());
+            g_refuse_changes = true;
+            click(page, IDC_START_DISABLED);
+            PropSheet_Apply(sheet);
+            EXPECT_EQ(1, g_changes);
+            EXPECT_EQ("", checked_start_types(page));
+        }
         click(page, IDC_INTERACT_WITH_DESKTOP);
         click(page, IDC_START_DISABLED);
         apply(sheet);
@@ -309,24 +326,32 @@ TEST(StartupSettings, TwoServicePagesKeepTheirOwnPendingChoices) {
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DISABLED), service.config().start_type);
 }
 
-TEST(StartupSettings, RefusedChangeLeavesOnlyTheRealStartTypeChecked) {
-    // The service manager refuses an interactive service that runs under an account other
-    // than LocalSystem.
-    test_service service(
-        service_options().start(SERVICE_AUTO_START).run_as(".\\svcsheet_nobody", "not-a-password"));
+// The service manager refuses an interactive service that runs under an account other than
+// LocalSystem. The start type goes in a call of its own and takes; the sheet stays open on the
+// page, which shows what took.
+TEST(StartupSettings, RefusedCheckBoxKeepsTheSheetOpenWithTheStartTypeThatTook) {
+    test_service service(service_options().run_as(".\\svcsheet_nobody", "not-a-password"));
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+    LRESULT result_after_refusal = -1, result_after_second_ok = 0;
     show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        click(page, IDC_START_AUTOMATIC);
         click(page, IDC_INTERACT_WITH_DESKTOP);
-        click(page, IDC_START_MANUAL);
-        EXPECT_EQ("Manual", checked_start_types(page));
-        apply(sheet);
+        press_ok(sheet);
+        pump_messages(200);
+        // 0 while the sheet is open; the sheet's result once OK has ended it.
+        result_after_refusal = PropSheet_GetResult(sheet);
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
-        // OK applies what the page shows now, not the refused choice without its check box.
-        press_ok(sheet);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL))) << "Cancel became Close";
+        const service_config_values config = service.config();
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
+
+        press_ok(sheet); // nothing left to write: the sheet closes
+        pump_messages(100);
+        result_after_second_ok = PropSheet_GetResult(sheet);
     });
-    const service_config_values config = service.config();
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
+    EXPECT_EQ(0, result_after_refusal) << "the sheet closed on a refused change";
+    EXPECT_NE(0, result_after_second_ok);
 }

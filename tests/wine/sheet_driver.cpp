@@ -112,9 +112,15 @@ int page_destructions::of(LPARAM page) const {
 
 int run_sheet(const char* caption, UINT start_page, const std::function<void(HWND)>& script,
               HWND parent) {
+    return drive_sheet(
+        caption, [&] { return DoDialog(parent, caption, start_page); }, script);
+}
+
+int drive_sheet(const char* caption, const std::function<int()>& show,
+                const std::function<void(HWND)>& script) {
     g_driver = {&script, caption, 0, 0, nullptr, false, false};
     g_driver.timer = SetTimer(nullptr, 0, 10, on_driver_timer);
-    const int result = DoDialog(parent, caption, start_page);
+    const int result = show();
     if (!g_driver.ran) {
         KillTimer(nullptr, g_driver.timer);
     }

@@ -19,6 +19,11 @@ namespace test_support {
 int run_sheet(const char* caption, UINT start_page, const std::function<void(HWND)>& script,
               HWND parent = nullptr);
 
+// As run_sheet, for a sheet that show() opens (a host's or an applet's) and whose result
+// it returns.
+int drive_sheet(const char* caption, const std::function<int()>& show,
+                const std::function<void(HWND)>& script);
+
 // Whether the last run_sheet had to cancel a sheet its script left open.
 bool sheet_left_open();
 
