@@ -74,7 +74,7 @@ no_jobs() { ! compgen -G "$state/spool/job.*" >/dev/null; }
 echo "a command past its limit, its host side killed as CTest kills a timed-out test"
 "$clone/scripts/guest32" start >/dev/null
 status=0
-SVCSHEET_TEST_TIMEOUT=3 timeout --foreground -s KILL 2 "$clone/scripts/in32" "$clone/scripts/wine-run" \
+SVCSHEET_TEST_TIMEOUT=4 timeout --foreground -s KILL 3 "$clone/scripts/in32" "$clone/scripts/wine-run" \
   --capture "$work/hung" >"$work/out" 2>&1 || status=$?
 [ $status -ne 0 ] || fail "in32 was not killed"
 grep -q "hung: started" "$work/out" || fail "the killed command's output was not shown: $(cat "$work/out")"
