@@ -32,9 +32,11 @@ if(BITS EQUAL 32)
     endforeach()
     set(def_for_tools ${OUT_DIR}/svcsheet-i686.def)
     file(WRITE ${def_for_tools} "${decorated_def}")
+    # dlltool names the library's members after the output path as given: relative, so
+    # that the library is the same from any build folder.
     execute_process(COMMAND ${DLLTOOL} --kill-at --dllname svcsheet.dll --input-def ${def_for_tools}
-                            --output-lib ${OUT_DIR}/libsvcsheet.dll.a
-                    COMMAND_ERROR_IS_FATAL ANY)
+                            --output-lib libsvcsheet.dll.a
+                    WORKING_DIRECTORY ${OUT_DIR} COMMAND_ERROR_IS_FATAL ANY)
     set(machine i386)
 else()
     set(machine i386:x86-64)

@@ -1,6 +1,7 @@
-# The release archive: cpack's ZIP generator packs the install tree as it is, one
-# archive per architecture (svcsheet-<version>-win32.zip, -win64.zip: one install
-# tree and one CMake package each), with a SHA-256 sums file beside it.
+# The release archive: cpack's ZIP generator packs the install tree, one archive per
+# architecture (svcsheet-<version>-win32.zip, -win64.zip: one install tree and one CMake
+# package each), with a SHA-256 sums file beside it. package-normalize.cmake makes its
+# bytes depend on the commit alone.
 #
 #   cpack --preset mingw32      (or scripts/package for both)
 set(CPACK_GENERATOR ZIP)
@@ -14,5 +15,7 @@ else()
 endif()
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-${CPACK_SYSTEM_NAME})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package-normalize.cmake)
+set(CPACK_SVCSHEET_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)
