@@ -42,9 +42,9 @@ void mark_changed(HWND page) {
 INT_PTR on_init_dialog(HWND page) {
     // The page acts on the flag it opened with, whatever a later AddServiceControlPage sets.
     const bool show = svcsheet::show_interaction();
-    // Shown as the host asked, but usable only where Apply can write it.
-    const bool may_change = svcsheet::service_handle() != nullptr &&
-                            (svcsheet::granted_access() & SERVICE_CHANGE_CONFIG) != 0;
+    // Shown as the host asked, but usable only where Apply can write it (no rights without a
+    // connection).
+    const bool may_change = (svcsheet::granted_access() & SERVICE_CHANGE_CONFIG) != 0;
     HWND check_box = GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP);
     EnableWindow(check_box, show && may_change);
     ShowWindow(check_box, show ? SW_SHOWNORMAL : SW_HIDE);

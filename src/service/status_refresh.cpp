@@ -52,14 +52,15 @@ void refresh_status(status_controls& controls) noexcept {
     if (!QueryServiceStatus(service, &status)) {
         return;
     }
-    // Only a stopped service's picture depends on its start type: the configuration is read
-    // for that state alone.
-    const bool allowed = !status_depends_on_start_type(status.dwCurrentState) || start_allowed();
+    // Only a stopped service's picture depends on its start type, and only for a user who
+    // may start it: the configuration is read for that case alone.
+    const DWORD granted = granted_access();
+    const bool allowed = !status_depends_on_start_type(status.dwCurrentState) ||
+                         (granted & SERVICE_START) == 0 || start_allowed();
 
     // Every read enables them again: something outside the page (the host, an accessibility
     // tool) may have disabled them. Without the right to change the configuration they would
     // offer a choice Apply cannot write.
-    const DWORD granted = granted_access();
     const bool may_change = (granted & SERVICE_CHANGE_CONFIG) != 0;
     for (HWND radio : controls.start_types) {
         set_enabled(radio, may_change);

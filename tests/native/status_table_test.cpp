@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <string>
-#include <utility>
 
 using svcsheet::look_up_status;
 using svcsheet::status_picture;
@@ -106,23 +103,4 @@ TEST(StatusTable, OnlyStatesThatDependOnTheStartTypeSayTheyNeedIt) {
         EXPECT_EQ(differs, svcsheet::status_depends_on_start_type(state));
     }
     EXPECT_TRUE(svcsheet::status_depends_on_start_type(1)); // Stopped: Start follows it
-}
-
-// Each button needs its own right and no other, and no right turns on a button the state
-// keeps off.
-TEST(StatusTable, ButtonsTheUserHasNoRightForAreWithheld) {
-    using namespace svcsheet;
-    const std::uint32_t all = access_start | access_stop | access_pause_continue;
-    const std::pair<std::uint32_t, std::array<bool, 4>> rights[] = {
-        {access_start, {false, true, true, true}},
-        {access_pause_continue, {true, false, false, true}},
-        {access_stop, {true, true, true, false}}};
-    for (const auto& [missing, expected] : rights) {
-        status_picture picture = {"Paused", {true, true, true, true}};
-        withhold_unpermitted((all & ~missing) | access_change_config, picture);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), picture.enabled)) << missing;
-    }
-    status_picture picture = {"Stop Pending", {false, false, false, false}};
-    withhold_unpermitted(all, picture);
-    EXPECT_EQ(std::count(picture.enabled, picture.enabled + 4, true), 0);
 }
