@@ -8,6 +8,7 @@
 #include "service_page_ids.h"
 #include "sheet_driver.h"
 #include "svcsheet.h"
+#include "test_pages.h"
 #include "test_service.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,10 @@ DWORD service_process_id(const test_service& service) {
         return 0;
     }
     return status.dwProcessId;
+}
+
+INT_PTR CALLBACK host_page_proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
 void apply(HWND sheet) {
@@ -248,17 +253,21 @@ TEST(ServiceFaults, ServiceDeletedUnderThePageKeepsThePageInStepWithTheManager) 
         << "the connection let go, yet the deleted service stays";
 }
 
-TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
+// OK pressed on the host's own page: the refusal brings the Service page forward, which shows
+// what the service really has.
+TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheServicePageWithTheRealStartType) {
     test_service service(service_options().start(SERVICE_AUTO_START));
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
     g_refuse = {};
 
-    ASSERT_EQ(0, AddServiceControlPage(TRUE, nullptr));
-    LONG_PTR apply_result = PSNRET_NOERROR;
-    bool close_shown = true;
-    const int result = run_sheet("Service test", 0, [&](HWND sheet) {
-        HWND page = service_page(sheet);
+    ASSERT_EQ(0, AddTabbedPage(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TEST_ALPHA),
+                               host_page_proc));
+    ASSERT_EQ(1, AddServiceControlPage(TRUE, nullptr));
+    int shown_after_refusal = -1;
+    bool close_shown = true, apply_lit = true;
+    const int result = run_sheet("Service test", 1, [&](HWND sheet) {
+        HWND page = PropSheet_IndexToHwnd(sheet, 1);
         import_patch change("advapi32.dll", "ChangeServiceConfigA",
                             reinterpret_cast<const void*>(&refusing_change_config));
         ASSERT_TRUE(change.applied());
@@ -266,17 +275,19 @@ TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
         click(page, IDC_INTERACT_WITH_DESKTOP);
         EXPECT_EQ("Disabled", checked_start_types(page));
 
-        // Sent as the sheet sends it, so the result is the one the sheet reads.
-        PSHNOTIFY note = {};
-        note.hdr.hwndFrom = sheet;
-        note.hdr.code = PSN_APPLY;
-        apply_result = SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note));
-        pump_messages(50);
+        PropSheet_SetCurSel(sheet, nullptr, 0);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+        pump_messages(200);
+        shown_after_refusal =
+            static_cast<int>(PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)));
         EXPECT_EQ(2, g_refuse.change_calls) << "the start type and the box, one call each";
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
         EXPECT_EQ("Stopped", item_text(page, IDC_STATUS_TEXT));
         EXPECT_EQ("Start", enabled_buttons(page));
+        apply_lit = IsWindowEnabled(GetDlgItem(sheet, apply_button_id)) != FALSE;
+        PropSheet_Apply(sheet); // nothing left to write
+        pump_messages(100);
         close_shown = window_text(GetDlgItem(sheet, IDOK)) == "Close";
 
         // The page goes on: a later choice applies once the service manager agrees again.
@@ -285,8 +296,9 @@ TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
     });
     EXPECT_FALSE(sheet_left_open());
     EXPECT_EQ(IDOK, result);
-    EXPECT_EQ(PSNRET_INVALID_NOCHANGEPAGE, apply_result) << "a refused Apply reported success";
+    EXPECT_EQ(1, shown_after_refusal) << "the refusal left the user on the page OK was pressed on";
     EXPECT_FALSE(close_shown) << "Cancel became Close though nothing was saved";
+    EXPECT_FALSE(apply_lit) << "Apply stayed lit over the reloaded settings";
     const service_config_values config = service.config();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
