@@ -10,28 +10,60 @@ namespace test_support {
 namespace {
 
 LONG g_allocations;
+// The blocks not freed yet: room for far more than the library ever holds at once; more count
+// as outstanding for good.
+void* g_live[64];
+LONG g_untracked;
 decltype(&malloc) g_malloc;
 decltype(&calloc) g_calloc;
 decltype(&realloc) g_realloc;
 decltype(&HeapAlloc) g_heap_alloc;
 decltype(&LocalAlloc) g_local_alloc;
 decltype(&GlobalAlloc) g_global_alloc;
+decltype(&free) g_free;
+decltype(&HeapFree) g_heap_free;
+
+void* track(void* block) {
+    if (block != nullptr) {
+        for (void*& slot : g_live) {
+            if (slot == nullptr) {
+                slot = block;
+                return block;
+            }
+        }
+        InterlockedIncrement(&g_untracked);
+    }
+    return block;
+}
+
+void untrack(void* block) {
+    for (void*& slot : g_live) {
+        if (slot == block && block != nullptr) {
+            slot = nullptr;
+            return;
+        }
+    }
+}
 
 void* __cdecl counting_malloc(size_t size) {
     InterlockedIncrement(&g_allocations);
-    return g_malloc(size);
+    return track(g_malloc(size));
 }
 void* __cdecl counting_calloc(size_t count, size_t size) {
     InterlockedIncrement(&g_allocations);
-    return g_calloc(count, size);
+    return track(g_calloc(count, size));
 }
 void* __cdecl counting_realloc(void* block, size_t size) {
     InterlockedIncrement(&g_allocations);
-    return g_realloc(block, size);
+    void* moved = g_realloc(block, size);
+    if (moved != nullptr || size == 0) {
+        untrack(block);
+    }
+    return track(moved);
 }
 LPVOID WINAPI counting_heap_alloc(HANDLE heap, DWORD flags, SIZE_T size) {
     InterlockedIncrement(&g_allocations);
-    return g_heap_alloc(heap, flags, size);
+    return track(g_heap_alloc(heap, flags, size));
 }
 HLOCAL WINAPI counting_local_alloc(UINT flags, SIZE_T size) {
     InterlockedIncrement(&g_allocations);
@@ -40,6 +72,15 @@ HLOCAL WINAPI counting_local_alloc(UINT flags, SIZE_T size) {
 HGLOBAL WINAPI counting_global_alloc(UINT flags, SIZE_T size) {
     InterlockedIncrement(&g_allocations);
     return g_global_alloc(flags, size);
+}
+
+void __cdecl counting_free(void* block) {
+    untrack(block);
+    g_free(block);
+}
+BOOL WINAPI counting_heap_free(HANDLE heap, DWORD flags, LPVOID block) {
+    untrack(block);
+    return g_heap_free(heap, flags, block);
 }
 
 template <typename F> const void* as_import(F function) {
@@ -54,22 +95,38 @@ allocation_counter::allocation_counter()
       realloc_("msvcrt.dll", "realloc", as_import(&counting_realloc)),
       heap_alloc_("kernel32.dll", "HeapAlloc", as_import(&counting_heap_alloc)),
       local_alloc_("kernel32.dll", "LocalAlloc", as_import(&counting_local_alloc)),
-      global_alloc_("kernel32.dll", "GlobalAlloc", as_import(&counting_global_alloc)) {
+      global_alloc_("kernel32.dll", "GlobalAlloc", as_import(&counting_global_alloc)),
+      free_("msvcrt.dll", "free", as_import(&counting_free)),
+      heap_free_("kernel32.dll", "HeapFree", as_import(&counting_heap_free)) {
     g_malloc = malloc_.original<decltype(&malloc)>();
     g_calloc = calloc_.original<decltype(&calloc)>();
     g_realloc = realloc_.original<decltype(&realloc)>();
     g_heap_alloc = heap_alloc_.original<decltype(&HeapAlloc)>();
     g_local_alloc = local_alloc_.original<decltype(&LocalAlloc)>();
     g_global_alloc = global_alloc_.original<decltype(&GlobalAlloc)>();
-    g_allocations = 0;
+    g_free = free_.original<decltype(&free)>();
+    g_heap_free = heap_free_.original<decltype(&HeapFree)>();
+    reset();
 }
 
 long allocation_counter::count() const {
     return g_allocations;
 }
 
+long allocation_counter::outstanding() const {
+    long live = g_untracked;
+    for (void* block : g_live) {
+        live += block != nullptr ? 1 : 0;
+    }
+    return live;
+}
+
 void allocation_counter::reset() {
     g_allocations = 0;
+    g_untracked = 0;
+    for (void*& slot : g_live) {
+        slot = nullptr;
+    }
 }
 
 std::string allocation_counter::names(bool applied) const {

@@ -100,14 +100,19 @@ constexpr DWORD page_access = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERV
 DWORD g_service_allowed;
 decltype(&OpenSCManagerA) g_open_manager;
 decltype(&OpenServiceA) g_open_service;
+decltype(&QueryServiceConfigA) g_query_config;
 
-// Wine grants every right on open: these refuse, as Windows does, what the user lacks.
+// Wine grants every right on open: these refuse, as Windows does, what the user lacks. A call
+// that succeeds may leave any last error: these leave another one than a refusal's, so the
+// error a caller reads is the one the library set.
 SC_HANDLE WINAPI user_open_manager(LPCSTR machine, LPCSTR database, DWORD access) {
     if ((access & ~user_manager_access) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return g_open_manager(machine, database, access);
+    SC_HANDLE manager = g_open_manager(machine, database, access);
+    SetLastError(ERROR_SUCCESS);
+    return manager;
 }
 
 SC_HANDLE WINAPI user_open_service(SC_HANDLE manager, LPCSTR name, DWORD access) {
@@ -115,7 +120,18 @@ SC_HANDLE WINAPI user_open_service(SC_HANDLE manager, LPCSTR name, DWORD access)
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return g_open_service(manager, name, access);
+    SC_HANDLE service = g_open_service(manager, name, access);
+    SetLastError(ERROR_SUCCESS);
+    return service;
+}
+
+BOOL WINAPI user_query_config(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD bytes,
+                              LPDWORD needed) {
+    const BOOL read = g_query_config(service, config, bytes, needed);
+    if (read) {
+        SetLastError(ERROR_SUCCESS);
+    }
+    return read;
 }
 
 // While it lives, the library opens the service manager as a standard user would, granted
@@ -125,15 +141,31 @@ struct standard_user {
         : manager("advapi32.dll", "OpenSCManagerA",
                   reinterpret_cast<const void*>(&user_open_manager)),
           service("advapi32.dll", "OpenServiceA",
-                  reinterpret_cast<const void*>(&user_open_service)) {
+                  reinterpret_cast<const void*>(&user_open_service)),
+          query("advapi32.dll", "QueryServiceConfigA",
+                reinterpret_cast<const void*>(&user_query_config)) {
         g_service_allowed = user_service_access | extra;
         g_open_manager = manager.original<decltype(&OpenSCManagerA)>();
         g_open_service = service.original<decltype(&OpenServiceA)>();
+        g_query_config = query.original<decltype(&QueryServiceConfigA)>();
     }
-    bool applied() const { return manager.applied() && service.applied(); }
+    bool applied() const { return manager.applied() && service.applied() && query.applied(); }
     import_patch manager;
     import_patch service;
+    import_patch query;
 };
+
+// A deleted service goes once no handle to it is open: the library kept none, nor a probe.
+void expect_no_handle_left(test_service& service) {
+    const std::string name = service.name();
+    if (service.state() != SERVICE_STOPPED) {
+        ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << GetLastError();
+        ASSERT_TRUE(service.wait_for_state(SERVICE_STOPPED, 5000)) << service.state();
+    }
+    ASSERT_TRUE(service.remove()) << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), open_service_error(name))
+        << "a handle to the service is still open";
+}
 
 // Counts what the library sends the service and refuses every configuration change.
 struct action_counter {
@@ -334,6 +366,30 @@ TEST(ServiceFaults, StandardUserSeesTheStateAndIsOfferedNothing) {
     EXPECT_EQ(0, g_refuse.control_calls);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), service.state());
     DeInitServiceControl();
+    expect_no_handle_left(service);
+}
+
+// Not even the service's state: the page says why it shows nothing.
+TEST(ServiceFaults, UserRefusedTheServiceAltogetherReadsAccessDenied) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    standard_user user(0);
+    ASSERT_TRUE(user.applied());
+    g_service_allowed = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, InitServiceControl(service.name().c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+    std::string status, enabled;
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        pump_messages(300);
+        status = item_text(page, IDC_STATUS_TEXT);
+        enabled = enabled_buttons(page) + "/" + enabled_start_types(page) +
+                  (item_enabled(page, IDC_INTERACT_WITH_DESKTOP) ? "/box" : "/");
+        close_sheet(sheet);
+    });
+    EXPECT_EQ("Access Denied", status);
+    EXPECT_EQ("//", enabled) << "enabled: buttons/start types/box";
 }
 
 TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
@@ -368,6 +424,40 @@ TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
         close_sheet(sheet);
     });
     DeInitServiceControl();
+    expect_no_handle_left(service);
+}
+
+// A host may release the connection from inside the sheet (from its help callback, say): the
+// page becomes what a page without a connection is, and its pending choice is not saved.
+TEST(ServiceFaults, ConnectionReleasedUnderAnOpenPageLeavesItInertAndSavesNothing) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+
+    std::string status, enabled, checked;
+    bool apply_lit = true, close_shown = true;
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        ASSERT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        click(page, IDC_START_DISABLED);
+        DeInitServiceControl();
+        pump_messages(300);
+        status = item_text(page, IDC_STATUS_TEXT);
+        enabled = enabled_buttons(page) + "/" + enabled_start_types(page) +
+                  (item_enabled(page, IDC_INTERACT_WITH_DESKTOP) ? "/box" : "/");
+        checked = checked_start_types(page);
+        apply_lit = IsWindowEnabled(GetDlgItem(sheet, apply_button_id)) != FALSE;
+        PropSheet_Apply(sheet);
+        pump_messages(100);
+        close_shown = window_text(GetDlgItem(sheet, IDOK)) == "Close";
+        close_sheet(sheet);
+    });
+    EXPECT_EQ("Not Installed", status);
+    EXPECT_EQ("//", enabled) << "enabled: buttons/start types/box";
+    EXPECT_EQ("", checked);
+    EXPECT_FALSE(apply_lit);
+    EXPECT_FALSE(close_shown) << "Cancel became Close though nothing was saved";
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), service.config().start_type);
 }
 
 TEST(ServiceFaults, RefusedQueriesAndControlsKeepTheLastGoodPicture) {

@@ -88,7 +88,8 @@ TEST(StartupSettings, ManualAndApplyWritesDemandStartReloadsAndCancelBecomesClos
 
     show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
         EXPECT_EQ("Automatic", checked_start_types(page));
-        EXPECT_FALSE(apply_enabled(sheet));
+        click(page, IDC_START_AUTOMATIC); // as Space on the checked button does
+        EXPECT_FALSE(apply_enabled(sheet)) << "the loaded start type is no choice";
         click(page, IDC_START_MANUAL);
         EXPECT_TRUE(apply_enabled(sheet));
         EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), service.config().start_type)
