@@ -10,10 +10,7 @@ namespace test_support {
 namespace {
 
 LONG g_allocations;
-// The blocks not freed yet: room for far more than the library ever holds at once; more count
-// as outstanding for good.
-void* g_live[64];
-LONG g_untracked;
+LONG g_frees;
 decltype(&malloc) g_malloc;
 decltype(&calloc) g_calloc;
 decltype(&realloc) g_realloc;
@@ -23,47 +20,21 @@ decltype(&GlobalAlloc) g_global_alloc;
 decltype(&free) g_free;
 decltype(&HeapFree) g_heap_free;
 
-void* track(void* block) {
-    if (block != nullptr) {
-        for (void*& slot : g_live) {
-            if (slot == nullptr) {
-                slot = block;
-                return block;
-            }
-        }
-        InterlockedIncrement(&g_untracked);
-    }
-    return block;
-}
-
-void untrack(void* block) {
-    for (void*& slot : g_live) {
-        if (slot == block && block != nullptr) {
-            slot = nullptr;
-            return;
-        }
-    }
-}
-
 void* __cdecl counting_malloc(size_t size) {
     InterlockedIncrement(&g_allocations);
-    return track(g_malloc(size));
+    return g_malloc(size);
 }
 void* __cdecl counting_calloc(size_t count, size_t size) {
     InterlockedIncrement(&g_allocations);
-    return track(g_calloc(count, size));
+    return g_calloc(count, size);
 }
 void* __cdecl counting_realloc(void* block, size_t size) {
     InterlockedIncrement(&g_allocations);
-    void* moved = g_realloc(block, size);
-    if (moved != nullptr || size == 0) {
-        untrack(block);
-    }
-    return track(moved);
+    return g_realloc(block, size);
 }
 LPVOID WINAPI counting_heap_alloc(HANDLE heap, DWORD flags, SIZE_T size) {
     InterlockedIncrement(&g_allocations);
-    return track(g_heap_alloc(heap, flags, size));
+    return g_heap_alloc(heap, flags, size);
 }
 HLOCAL WINAPI counting_local_alloc(UINT flags, SIZE_T size) {
     InterlockedIncrement(&g_allocations);
@@ -75,11 +46,15 @@ HGLOBAL WINAPI counting_global_alloc(UINT flags, SIZE_T size) {
 }
 
 void __cdecl counting_free(void* block) {
-    untrack(block);
+    if (block != nullptr) {
+        InterlockedIncrement(&g_frees);
+    }
     g_free(block);
 }
 BOOL WINAPI counting_heap_free(HANDLE heap, DWORD flags, LPVOID block) {
-    untrack(block);
+    if (block != nullptr) {
+        InterlockedIncrement(&g_frees);
+    }
     return g_heap_free(heap, flags, block);
 }
 
@@ -113,20 +88,13 @@ long allocation_counter::count() const {
     return g_allocations;
 }
 
-long allocation_counter::outstanding() const {
-    long live = g_untracked;
-    for (void* block : g_live) {
-        live += block != nullptr ? 1 : 0;
-    }
-    return live;
+long allocation_counter::frees() const {
+    return g_frees;
 }
 
 void allocation_counter::reset() {
     g_allocations = 0;
-    g_untracked = 0;
-    for (void*& slot : g_live) {
-        slot = nullptr;
-    }
+    g_frees = 0;
 }
 
 std::string allocation_counter::names(bool applied) const {

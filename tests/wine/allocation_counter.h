@@ -9,8 +9,8 @@ namespace test_support {
 
 // While it lives, every allocator the DLL imports (msvcrt malloc, calloc, realloc;
 // kernel32 HeapAlloc, LocalAlloc, GlobalAlloc) counts its calls. An allocator the DLL
-// does not import is one it cannot call. The blocks of malloc, calloc, realloc and HeapAlloc
-// are followed to their free or HeapFree. One counter at a time.
+// does not import is one it cannot call; so does its free and HeapFree. One counter at a
+// time.
 class allocation_counter {
 public:
     allocation_counter();
@@ -18,8 +18,9 @@ public:
     allocation_counter& operator=(const allocation_counter&) = delete;
 
     long count() const;
-    // Blocks allocated while counting and not freed since.
-    long outstanding() const;
+    // Blocks freed while counting: when counting began before the library held any, count()
+    // minus this is what it still holds.
+    long frees() const;
     void reset();
     // The allocators found among the DLL's imports, and those not found, comma-separated.
     std::string counted() const { return names(true); }

@@ -369,29 +369,6 @@ TEST(ServiceFaults, StandardUserSeesTheStateAndIsOfferedNothing) {
     expect_no_handle_left(service);
 }
 
-// Not even the service's state: the page says why it shows nothing.
-TEST(ServiceFaults, UserRefusedTheServiceAltogetherReadsAccessDenied) {
-    test_service service(service_options().args("accept=3"));
-    ASSERT_TRUE(service.created()) << service.create_error();
-    standard_user user(0);
-    ASSERT_TRUE(user.applied());
-    g_service_allowed = 0;
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(0, InitServiceControl(service.name().c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-
-    std::string status, enabled;
-    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
-        pump_messages(300);
-        status = item_text(page, IDC_STATUS_TEXT);
-        enabled = enabled_buttons(page) + "/" + enabled_start_types(page) +
-                  (item_enabled(page, IDC_INTERACT_WITH_DESKTOP) ? "/box" : "/");
-        close_sheet(sheet);
-    });
-    EXPECT_EQ("Access Denied", status);
-    EXPECT_EQ("//", enabled) << "enabled: buttons/start types/box";
-}
-
 TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
     test_service service(service_options().args("accept=3"));
     ASSERT_TRUE(service.created()) << service.create_error();
