@@ -344,7 +344,8 @@ TEST(StartupSettings, RefusedCheckBoxKeepsTheSheetOpenWithTheStartTypeThatTook) 
         result_after_refusal = PropSheet_GetResult(sheet);
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL))) << "Cancel would undo nothing";
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL)))
+            << "Cancel offered to undo a stored start type";
         EXPECT_EQ("Close", window_text(GetDlgItem(sheet, IDOK)));
         const service_config_values config = service.config();
         EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
