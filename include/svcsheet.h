@@ -67,11 +67,12 @@ SVCSHEET_API DWORD WINAPI LookupHelpMap(const SVCSHEET_HELPMAP_ENTRY* pMap, DWOR
  * opened with them, GetLastError() tells why (for example
  * ERROR_SERVICE_DOES_NOT_EXIST). After ERROR_ACCESS_DENIED the page still shows
  * the service's state to a user who may query it, and offers only what the
- * user's rights allow. */
+ * user's rights allow; to a user who may not, it reads "Access Denied". */
 SVCSHEET_API int WINAPI InitServiceControl(LPCSTR pszServiceName);
 
 /* Releases the service connection; harmless when there is none. Unloading the
- * library releases it too; at process exit the system closes it. */
+ * library releases it too; at process exit the system closes it. A Service page
+ * open meanwhile becomes inert at its next refresh and saves nothing pending. */
 SVCSHEET_API void WINAPI DeInitServiceControl(void);
 
 /* Adds the Service page. bShowInteraction (0 or 1) shows the "interact with
@@ -79,7 +80,8 @@ SVCSHEET_API void WINAPI DeInitServiceControl(void);
  * in force when it opens. pfnHelp may be NULL; a later call replaces it for every
  * Service page. Apply writes only what the user changed on the page: the start
  * type, the service type, never the display name; when the service manager
- * refuses, the sheet stays open on the page. Returns the page index or -1.
+ * refuses any of it, the sheet stays open and brings the page forward, and Cancel
+ * becomes Close if some of it was stored. Returns the page index or -1.
  *
  * The page never hangs on its own, but Start and Stop/Pause/Continue wait on the
  * calling thread for the service manager, which waits for the service's program:

@@ -17,4 +17,8 @@
 #define IDC_STARTUP_GROUP 1018
 #define IDC_CONTROL_GROUP 1019
 
+/* Texts the page sets at run time. */
+#define IDS_NOT_INSTALLED 328
+#define IDS_ACCESS_DENIED 329
+
 #endif

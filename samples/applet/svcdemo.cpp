@@ -17,8 +17,19 @@ HINSTANCE g_instance;
 
 struct general_info {
     char service[257];
-    bool connected;
+    const char* connection;
 };
+
+// InitServiceControl's answer in words that hold whatever the page then shows: a user refused
+// some rights still sees the service, one refused it altogether does not.
+const char* describe_connection(int connected, DWORD error) {
+    if (connected != 0) {
+        return "Connected";
+    }
+    return error == ERROR_ACCESS_DENIED
+               ? "Access denied: the page shows what this user may see and do"
+               : "Not connected: the service cannot be opened";
+}
 
 INT_PTR CALLBACK general_page_proc(HWND page, UINT message, WPARAM, LPARAM lparam) {
     if (message != WM_INITDIALOG) {
@@ -27,8 +38,7 @@ INT_PTR CALLBACK general_page_proc(HWND page, UINT message, WPARAM, LPARAM lpara
     const auto* sheet_page = reinterpret_cast<const PROPSHEETPAGEA*>(lparam);
     const auto* info = reinterpret_cast<const general_info*>(sheet_page->lParam);
     SetDlgItemTextA(page, IDC_SERVICE_NAME, info->service);
-    SetDlgItemTextA(page, IDC_CONNECTION,
-                    info->connected ? "Connected" : "Not connected: the service cannot be opened");
+    SetDlgItemTextA(page, IDC_CONNECTION, info->connection);
     return TRUE;
 }
 
@@ -37,8 +47,9 @@ LONG show_sheet(HWND parent) {
     if (LoadStringA(g_instance, IDS_SERVICE, info.service, sizeof info.service) == 0) {
         lstrcpynA(info.service, demo_service, sizeof info.service);
     }
-    // Without a connection the Service page reads "Not Installed": show it all the same.
-    info.connected = InitServiceControl(info.service) != 0;
+    // Without a connection the Service page says why: show it all the same.
+    const int connected = InitServiceControl(info.service);
+    info.connection = describe_connection(connected, GetLastError());
 
     char caption[300];
     wsprintfA(caption, "%s Properties", info.service);

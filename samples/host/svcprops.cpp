@@ -159,10 +159,11 @@ int main(int argc, char** argv) {
     SetLastError(0);
     if (!InitServiceControl(opts.service)) {
         const DWORD error = GetLastError();
-        // Refused some of the page's rights, a user still sees the service's state.
-        info.connection = (error == ERROR_ACCESS_DENIED ? "connected for what this user may do: "
-                                                        : "not connected: ") +
-                          describe_error(error);
+        // The same answer for a user refused some of the page's rights, who still sees the
+        // service, and for one refused the service altogether: the page tells them apart.
+        info.connection = error == ERROR_ACCESS_DENIED
+                              ? "access denied: the page shows what this user may see and do"
+                              : "not connected: " + describe_error(error);
         std::fprintf(stderr, "svcprops: service '%s': %s\n", opts.service, info.connection.c_str());
     }
 

@@ -25,6 +25,10 @@ struct connection_state {
     QUERY_SERVICE_CONFIGA* large_config;
     DWORD large_config_bytes;
     bool show_interaction;
+    // The last InitServiceControl found the service and was refused even the right to query it.
+    bool access_denied;
+    // Moves with every change of the connection, so an open page notices one made under it.
+    unsigned serial;
 };
 
 connection_state g_connection;
@@ -49,6 +53,8 @@ void release_connection() {
     close_handle(g_connection.manager);
     close_handle(g_connection.service);
     g_connection.granted = 0;
+    g_connection.access_denied = false;
+    ++g_connection.serial;
     free_large_config();
 }
 
@@ -98,6 +104,14 @@ void svcsheet::set_show_interaction(bool show) noexcept {
     g_connection.show_interaction = show;
 }
 
+unsigned svcsheet::connection_serial() noexcept {
+    return g_connection.serial;
+}
+
+bool svcsheet::service_access_denied() noexcept {
+    return g_connection.access_denied;
+}
+
 const QUERY_SERVICE_CONFIGA* svcsheet::read_service_config(service_config_buffer& buffer) noexcept {
     if (g_connection.service == nullptr) {
         return nullptr;
@@ -134,6 +148,7 @@ extern "C" int WINAPI InitServiceControl(LPCSTR service_name) {
     // Opening a service needs no more of the manager than a connection.
     svcsheet::unique_sc_handle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
+        g_connection.access_denied = GetLastError() == ERROR_ACCESS_DENIED;
         return 0;
     }
     DWORD granted = all_actions;
@@ -150,6 +165,7 @@ extern "C" int WINAPI InitServiceControl(LPCSTR service_name) {
         // The caller reads why the service could not be opened, not what closing the
         // manager left behind.
         manager.reset();
+        g_connection.access_denied = refused == ERROR_ACCESS_DENIED;
         SetLastError(refused);
         return 0;
     }

@@ -13,6 +13,14 @@ namespace svcsheet {
 // granted them. 0 without a connection.
 [[nodiscard]] DWORD granted_access() noexcept;
 
+// Changes whenever the connection is made or released: a page that opened with another value
+// shows a connection other than the one there is now.
+[[nodiscard]] unsigned connection_serial() noexcept;
+
+// Without a connection: whether the last InitServiceControl found the service but was refused
+// even the right to query it.
+[[nodiscard]] bool service_access_denied() noexcept;
+
 // Whether a Service page opened from now on offers the desktop-interaction setting.
 [[nodiscard]] bool show_interaction() noexcept;
 void set_show_interaction(bool show) noexcept;

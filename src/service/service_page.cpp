@@ -7,6 +7,7 @@
 
 #include "service/connection.h"
 #include "service/page_help.h"
+#include "service/page_texts.h"
 #include "service/settings_sync.h"
 #include "service/startup_settings.h"
 #include "service/status_refresh.h"
@@ -27,27 +28,45 @@ SVCSHEET_HELP_CALLBACK g_help_callback;
 // pages open at once (two sheets, or one page added twice) each keep their own.
 struct page_state {
     UINT_PTR timer_id;
+    unsigned connection_serial; // of the connection the page shows
     svcsheet::startup_edit edit;
     svcsheet::status_controls controls;
+    svcsheet::page_texts texts;
 };
 
 page_state* state_of(HWND page) {
     return reinterpret_cast<page_state*>(GetWindowLongPtrA(page, DWLP_USER));
 }
 
-void mark_changed(HWND page) {
-    SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+void mark_changed(HWND page, bool changed) {
+    SendMessageA(GetParent(page), changed ? PSM_CHANGED : PSM_UNCHANGED,
+                 reinterpret_cast<WPARAM>(page), 0);
+}
+
+// Shown as the host asked, but usable only where Apply can write it (no rights without a
+// connection).
+void enable_check_box(HWND page, bool show) {
+    const bool may_change = (svcsheet::granted_access() & SERVICE_CHANGE_CONFIG) != 0;
+    EnableWindow(GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP), show && may_change);
+}
+
+// Loads the connection there is now: a page whose connection went (a host may release it, or
+// fail to replace it, from inside the sheet) becomes the inert page it would have opened as.
+void load_connection(HWND page, page_state& state) {
+    state.connection_serial = svcsheet::connection_serial();
+    enable_check_box(page, state.edit.interaction_shown);
+    svcsheet::load_settings(page, state.edit, state.controls);
+    if (svcsheet::service_handle() == nullptr) {
+        svcsheet::show_unconnected(state.controls, svcsheet::unconnected_text(state.texts));
+        CheckDlgButton(page, IDC_INTERACT_WITH_DESKTOP, BST_UNCHECKED);
+    }
 }
 
 INT_PTR on_init_dialog(HWND page) {
     // The page acts on the flag it opened with, whatever a later AddServiceControlPage sets.
     const bool show = svcsheet::show_interaction();
-    // Shown as the host asked, but usable only where Apply can write it (no rights without a
-    // connection).
-    const bool may_change = (svcsheet::granted_access() & SERVICE_CHANGE_CONFIG) != 0;
-    HWND check_box = GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP);
-    EnableWindow(check_box, show && may_change);
-    ShowWindow(check_box, show ? SW_SHOWNORMAL : SW_HIDE);
+    enable_check_box(page, show);
+    ShowWindow(GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP), show ? SW_SHOWNORMAL : SW_HIDE);
 
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(page_state));
     if (memory == nullptr) {
@@ -56,9 +75,10 @@ INT_PTR on_init_dialog(HWND page) {
     page_state* state = new (memory) page_state{};
     SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     state->edit.interaction_shown = show;
+    svcsheet::load_page_texts(state->texts);
     svcsheet::find_status_controls(page, state->controls);
     state->timer_id = SetTimer(page, refresh_timer_id, refresh_interval_ms, nullptr);
-    svcsheet::load_settings(page, state->edit, state->controls);
+    load_connection(page, *state);
     return FALSE;
 }
 
@@ -73,8 +93,16 @@ INT_PTR on_destroy(HWND page) {
 }
 
 INT_PTR on_timer(HWND page) {
-    if (page_state* state = state_of(page)) {
+    page_state* state = state_of(page);
+    if (state == nullptr) {
+        return TRUE;
+    }
+    if (state->connection_serial == svcsheet::connection_serial()) {
         svcsheet::refresh_status(state->controls);
+    } else {
+        // Pending edits were meant for the connection that went.
+        load_connection(page, *state);
+        mark_changed(page, false);
     }
     return TRUE;
 }
@@ -93,10 +121,10 @@ INT_PTR on_command(HWND page, WPARAM wparam) {
     case IDC_START_MANUAL:
     case IDC_START_DISABLED:
         if (state != nullptr) {
-            state->edit.selection = static_cast<int>(wparam);
-            state->edit.start_type_clicked = true;
+            const bool checked = IsDlgButtonChecked(page, static_cast<int>(wparam)) == BST_CHECKED;
+            mark_changed(page, svcsheet::take_start_type_click(state->edit,
+                                                               static_cast<int>(wparam), checked));
         }
-        mark_changed(page);
         return TRUE;
     case IDC_START_SERVICE:
         StartServiceA(svcsheet::service_handle(), 0, nullptr);
@@ -111,11 +139,35 @@ INT_PTR on_command(HWND page, WPARAM wparam) {
         if (state != nullptr) {
             state->edit.interaction_toggled = true;
         }
-        mark_changed(page);
+        mark_changed(page, true);
         return TRUE;
     default:
         return FALSE;
     }
+}
+
+INT_PTR on_apply(HWND page, page_state& state) {
+    svcsheet::apply_outcome outcome = {false, false};
+    if (state.connection_serial == svcsheet::connection_serial()) {
+        outcome = svcsheet::apply_settings(page, state.edit, state.controls);
+        svcsheet::refresh_status(state.controls);
+    } else {
+        // Not written to a connection the choice was not made on.
+        outcome.refused = svcsheet::edit_pending(state.edit);
+        load_connection(page, state);
+    }
+    if (outcome.stored) {
+        // Cancel cannot take back what was stored, even when some of the change was refused.
+        PostMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
+    }
+    if (!outcome.refused) {
+        return FALSE; // PSNRET_NOERROR
+    }
+    // The page has reloaded what the service has: nothing is pending, so Apply goes dark, and
+    // the sheet stays open and brings this page forward, from whichever page OK was pressed on.
+    mark_changed(page, false);
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID);
+    return TRUE;
 }
 
 INT_PTR on_notify(HWND page, const NMHDR* header) {
@@ -127,16 +179,8 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
     switch (header->code) {
     case PSN_APPLY:
         if (state != nullptr) {
-            const bool written = svcsheet::apply_settings(page, state->edit, state->controls);
-            svcsheet::refresh_status(state->controls);
-            if (!written) {
-                // The sheet stays open on this page, which now shows what took and what did
-                // not; Cancel must not turn into Close over a choice that was not saved.
-                SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID_NOCHANGEPAGE);
-                return TRUE;
-            }
+            return on_apply(page, *state);
         }
-        PostMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
         break;
     case PSN_RESET:
         if (state != nullptr) {
@@ -151,7 +195,6 @@ INT_PTR on_notify(HWND page, const NMHDR* header) {
     default:
         break;
     }
-    // A PSN_APPLY that gets here thereby reports PSNRET_NOERROR.
     return FALSE;
 }
 

@@ -19,9 +19,11 @@ bool change_config(SC_HANDLE service, DWORD service_type, DWORD start_type) {
                                 nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
 }
 
-// False when the service manager refused any part of the change.
-bool write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
-                   service_config_buffer& buffer) {
+apply_outcome write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
+                            service_config_buffer& buffer) {
+    if (service == nullptr) {
+        return {false, edit_pending(edit)};
+    }
     const bool checked = edit.interaction_shown &&
                          IsDlgButtonChecked(page, IDC_INTERACT_WITH_DESKTOP) == BST_CHECKED;
     // The interactive bit is set or cleared on the type the service has now, so a
@@ -34,30 +36,36 @@ bool write_changes(HWND page, SC_HANDLE service, const startup_edit& edit,
     }
     config_change change;
     if (!change_to_apply(edit, checked, current_type, change)) {
-        return true;
+        return {false, false};
     }
     // One call each: the service manager refuses the interactive bit for a service that runs
     // under an account of its own, and that refusal must not take the start type with it.
-    bool written = true;
+    apply_outcome outcome = {false, false};
+    auto write = [&](DWORD service_type, DWORD start_type) {
+        const bool written = change_config(service, service_type, start_type);
+        outcome.stored = outcome.stored || written;
+        outcome.refused = outcome.refused || !written;
+    };
     if (change.start_type != service_no_change) {
-        written = change_config(service, SERVICE_NO_CHANGE, change.start_type);
+        write(SERVICE_NO_CHANGE, change.start_type);
     }
     if (change.service_type != service_no_change) {
-        written = change_config(service, change.service_type, SERVICE_NO_CHANGE) && written;
+        write(change.service_type, SERVICE_NO_CHANGE);
     }
-    return written;
+    return outcome;
 }
 
-bool sync_settings(HWND page, startup_edit& edit, status_controls& controls, bool write) {
-    SC_HANDLE service = service_handle();
+apply_outcome sync_settings(HWND page, startup_edit& edit, status_controls& controls, bool write) {
     service_config_buffer buffer;
-    const bool written = service == nullptr || !write || write_changes(page, service, edit, buffer);
+    const apply_outcome outcome =
+        write ? write_changes(page, service_handle(), edit, buffer) : apply_outcome{false, false};
     edit.selection = selection_load_only;
+    edit.loaded = selection_load_only;
     edit.start_type_clicked = false;
     edit.interaction_toggled = false;
     const QUERY_SERVICE_CONFIGA* config = read_service_config(buffer);
     if (config == nullptr) {
-        return written;
+        return outcome;
     }
     if (edit.interaction_shown) {
         CheckDlgButton(page, IDC_INTERACT_WITH_DESKTOP,
@@ -75,7 +83,8 @@ bool sync_settings(HWND page, startup_edit& edit, status_controls& controls, boo
         CheckDlgButton(page, id, id == loaded ? BST_CHECKED : BST_UNCHECKED);
     }
     edit.selection = loaded;
-    return written;
+    edit.loaded = loaded;
+    return outcome;
 }
 
 } // namespace
@@ -84,7 +93,7 @@ void load_settings(HWND page, startup_edit& edit, status_controls& controls) noe
     sync_settings(page, edit, controls, false);
 }
 
-bool apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept {
+apply_outcome apply_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept {
     return sync_settings(page, edit, controls, true);
 }
 

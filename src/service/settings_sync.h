@@ -14,9 +14,15 @@ namespace svcsheet {
 // start type is boot or system start), and nothing counts as touched.
 void load_settings(HWND page, startup_edit& edit, status_controls& controls) noexcept;
 
+// What an apply did with the edit.
+struct apply_outcome {
+    bool stored;  // the service manager took some of the change: Cancel cannot undo it
+    bool refused; // some of the change was not stored: refused, or no connection to take it
+};
+
 // Writes what the user changed (change_to_apply), then loads as load_settings does, so the
-// page shows what took. Returns false when the service manager refused any of the change.
-[[nodiscard]] bool apply_settings(HWND page, startup_edit& edit,
-                                  status_controls& controls) noexcept;
+// page shows what took.
+[[nodiscard]] apply_outcome apply_settings(HWND page, startup_edit& edit,
+                                           status_controls& controls) noexcept;
 
 } // namespace svcsheet

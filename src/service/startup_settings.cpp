@@ -46,6 +46,18 @@ std::uint32_t service_type_to_write(bool show_interaction, bool interact_checked
                             : without_interaction;
 }
 
+bool edit_pending(const startup_edit& edit) noexcept {
+    return edit.start_type_clicked || edit.interaction_toggled;
+}
+
+bool take_start_type_click(startup_edit& edit, int button, bool checked) noexcept {
+    if (checked && start_type_for_selection(button) != service_no_change) {
+        edit.selection = button;
+        edit.start_type_clicked = button != edit.loaded;
+    }
+    return edit_pending(edit);
+}
+
 bool change_to_apply(const startup_edit& edit, bool interact_checked,
                      std::optional<std::uint32_t> current_type, config_change& change) noexcept {
     change = {service_no_change, service_no_change};

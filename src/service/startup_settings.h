@@ -47,7 +47,17 @@ struct startup_edit {
     int selection;            // the pending start-type choice
     bool start_type_clicked;  // a start-type radio button was clicked since the last load
     bool interaction_toggled; // the check box was clicked since the last load
+    int loaded;               // the selection the last load found
 };
+
+// Whether the edit holds anything for Apply to write.
+[[nodiscard]] bool edit_pending(const startup_edit& edit) noexcept;
+
+// Takes a start-type button's BN_CLICKED. The button control sends it for more than a click
+// that changes the check (Space on the checked button, an accessibility tool, a host), so only
+// a checked button other than the loaded start type is a choice; the loaded one checked again
+// takes an earlier choice back. Returns edit_pending afterwards.
+[[nodiscard]] bool take_start_type_click(startup_edit& edit, int button, bool checked) noexcept;
 
 // A configuration change; service_no_change for what stays as it is.
 struct config_change {

@@ -81,4 +81,16 @@ void refresh_status(status_controls& controls) noexcept {
     }
 }
 
+void show_unconnected(status_controls& controls, const WCHAR* text) noexcept {
+    SetWindowTextW(controls.status_text, text);
+    controls.shown_text = nullptr;
+    for (HWND radio : controls.start_types) {
+        set_enabled(radio, false);
+        SendMessageA(radio, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    for (HWND button : controls.buttons) {
+        set_enabled(button, false);
+    }
+}
+
 } // namespace svcsheet

@@ -26,4 +26,8 @@ void find_status_controls(HWND page, status_controls& controls) noexcept;
 // every timer tick.
 void refresh_status(status_controls& controls) noexcept;
 
+// What a page without a connection shows: text, and every start-type and control button
+// disabled and unchecked.
+void show_unconnected(status_controls& controls, const WCHAR* text) noexcept;
+
 } // namespace svcsheet

@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Apply writes only what the user changed, and nothing for the load-only selection.
-    const startup_edit edit = {show, selection, clicked, toggled};
+    const startup_edit edit = {show, selection, clicked, toggled, selection_load_only};
     config_change change = {1, 1};
     const bool write = change_to_apply(edit, checked, current, change);
     const bool load_only = selection == 0;

@@ -67,35 +67,52 @@ TEST(ServiceTypeWritten, DriversAndUnreadableTypesKeepTheirType) {
 TEST(ChangeApplied, NothingIsWrittenUnlessTheUserChangedSomething) {
     config_change change = {1, 1};
     for (int selection : {1001, 1002, 1003}) {
-        EXPECT_FALSE(change_to_apply({true, selection, false, false}, true, 0x10u, change));
+        EXPECT_FALSE(change_to_apply({true, selection, false, false, 0}, true, 0x10u, change));
         EXPECT_EQ(service_no_change, change.start_type);
         EXPECT_EQ(service_no_change, change.service_type);
     }
     // Boot or system start: no radio button stands for it, and the page writes nothing.
-    EXPECT_FALSE(change_to_apply({true, 0, true, true}, true, 0x10u, change));
+    EXPECT_FALSE(change_to_apply({true, 0, true, true, 0}, true, 0x10u, change));
     EXPECT_EQ(service_no_change, change.start_type);
     EXPECT_EQ(service_no_change, change.service_type);
 }
 
 TEST(ChangeApplied, StartTypeClickWritesTheStartTypeAlone) {
     config_change change = {};
-    ASSERT_TRUE(change_to_apply({true, 1003, true, false}, true, 0x10u, change));
+    ASSERT_TRUE(change_to_apply({true, 1003, true, false, 0}, true, 0x10u, change));
     EXPECT_EQ(4u, change.start_type);
     EXPECT_EQ(service_no_change, change.service_type);
 }
 
 TEST(ChangeApplied, CheckBoxClickWritesTheServiceTypeAloneAndOnlyWhereTheBoxIsShown) {
     config_change change = {};
-    ASSERT_TRUE(change_to_apply({true, 1002, false, true}, true, 0x10u, change));
+    ASSERT_TRUE(change_to_apply({true, 1002, false, true, 0}, true, 0x10u, change));
     EXPECT_EQ(service_no_change, change.start_type);
     EXPECT_EQ(0x110u, change.service_type);
 
-    ASSERT_TRUE(change_to_apply({true, 1002, true, true}, false, 0x120u, change));
+    ASSERT_TRUE(change_to_apply({true, 1002, true, true, 0}, false, 0x120u, change));
     EXPECT_EQ(3u, change.start_type);
     EXPECT_EQ(0x20u, change.service_type);
 
     // A box the page does not show was not the user's: a click sent to it writes nothing.
-    EXPECT_FALSE(change_to_apply({false, 1002, false, true}, true, 0x10u, change));
+    EXPECT_FALSE(change_to_apply({false, 1002, false, true, 0}, true, 0x10u, change));
     // Nor does a click on a driver's box.
-    EXPECT_FALSE(change_to_apply({true, 1002, false, true}, true, 0x1u, change));
+    EXPECT_FALSE(change_to_apply({true, 1002, false, true, 0}, true, 0x1u, change));
+}
+
+// BN_CLICKED also comes from Space on the checked button, accessibility tools and hosts.
+TEST(StartTypeClick, OnlyACheckedButtonOtherThanTheLoadedOneIsAChoice) {
+    startup_edit edit = {true, 1002, false, false, 1002};
+    EXPECT_FALSE(take_start_type_click(edit, 1002, true)) << "the loaded button again";
+    EXPECT_FALSE(take_start_type_click(edit, 1001, false)) << "a button left unchecked";
+    EXPECT_TRUE(take_start_type_click(edit, 1003, true));
+    EXPECT_TRUE(take_start_type_click(edit, 1001, false));
+    config_change change = {};
+    ASSERT_TRUE(change_to_apply(edit, false, 0x10u, change));
+    EXPECT_EQ(4u, change.start_type) << "the checked button's start type, not the last sender's";
+
+    // Back on the loaded button the choice is taken back, but not a check-box click.
+    EXPECT_FALSE(take_start_type_click(edit, 1002, true));
+    edit.interaction_toggled = true;
+    EXPECT_TRUE(take_start_type_click(edit, 1002, true));
 }

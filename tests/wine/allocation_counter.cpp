@@ -10,12 +10,15 @@ namespace test_support {
 namespace {
 
 LONG g_allocations;
+LONG g_frees;
 decltype(&malloc) g_malloc;
 decltype(&calloc) g_calloc;
 decltype(&realloc) g_realloc;
 decltype(&HeapAlloc) g_heap_alloc;
 decltype(&LocalAlloc) g_local_alloc;
 decltype(&GlobalAlloc) g_global_alloc;
+decltype(&free) g_free;
+decltype(&HeapFree) g_heap_free;
 
 void* __cdecl counting_malloc(size_t size) {
     InterlockedIncrement(&g_allocations);
@@ -42,6 +45,19 @@ HGLOBAL WINAPI counting_global_alloc(UINT flags, SIZE_T size) {
     return g_global_alloc(flags, size);
 }
 
+void __cdecl counting_free(void* block) {
+    if (block != nullptr) {
+        InterlockedIncrement(&g_frees);
+    }
+    g_free(block);
+}
+BOOL WINAPI counting_heap_free(HANDLE heap, DWORD flags, LPVOID block) {
+    if (block != nullptr) {
+        InterlockedIncrement(&g_frees);
+    }
+    return g_heap_free(heap, flags, block);
+}
+
 template <typename F> const void* as_import(F function) {
     return reinterpret_cast<const void*>(function);
 }
@@ -54,22 +70,31 @@ allocation_counter::allocation_counter()
       realloc_("msvcrt.dll", "realloc", as_import(&counting_realloc)),
       heap_alloc_("kernel32.dll", "HeapAlloc", as_import(&counting_heap_alloc)),
       local_alloc_("kernel32.dll", "LocalAlloc", as_import(&counting_local_alloc)),
-      global_alloc_("kernel32.dll", "GlobalAlloc", as_import(&counting_global_alloc)) {
+      global_alloc_("kernel32.dll", "GlobalAlloc", as_import(&counting_global_alloc)),
+      free_("msvcrt.dll", "free", as_import(&counting_free)),
+      heap_free_("kernel32.dll", "HeapFree", as_import(&counting_heap_free)) {
     g_malloc = malloc_.original<decltype(&malloc)>();
     g_calloc = calloc_.original<decltype(&calloc)>();
     g_realloc = realloc_.original<decltype(&realloc)>();
     g_heap_alloc = heap_alloc_.original<decltype(&HeapAlloc)>();
     g_local_alloc = local_alloc_.original<decltype(&LocalAlloc)>();
     g_global_alloc = global_alloc_.original<decltype(&GlobalAlloc)>();
-    g_allocations = 0;
+    g_free = free_.original<decltype(&free)>();
+    g_heap_free = heap_free_.original<decltype(&HeapFree)>();
+    reset();
 }
 
 long allocation_counter::count() const {
     return g_allocations;
 }
 
+long allocation_counter::frees() const {
+    return g_frees;
+}
+
 void allocation_counter::reset() {
     g_allocations = 0;
+    g_frees = 0;
 }
 
 std::string allocation_counter::names(bool applied) const {

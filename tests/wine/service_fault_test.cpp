@@ -8,6 +8,7 @@
 #include "service_page_ids.h"
 #include "sheet_driver.h"
 #include "svcsheet.h"
+#include "test_pages.h"
 #include "test_service.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,10 @@ DWORD service_process_id(const test_service& service) {
         return 0;
     }
     return status.dwProcessId;
+}
+
+INT_PTR CALLBACK host_page_proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
 void apply(HWND sheet) {
@@ -95,14 +100,19 @@ constexpr DWORD page_access = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERV
 DWORD g_service_allowed;
 decltype(&OpenSCManagerA) g_open_manager;
 decltype(&OpenServiceA) g_open_service;
+decltype(&QueryServiceConfigA) g_query_config;
 
-// Wine grants every right on open: these refuse, as Windows does, what the user lacks.
+// Wine grants every right on open: these refuse, as Windows does, what the user lacks. A call
+// that succeeds may leave any last error: these leave another one than a refusal's, so the
+// error a caller reads is the one the library set.
 SC_HANDLE WINAPI user_open_manager(LPCSTR machine, LPCSTR database, DWORD access) {
     if ((access & ~user_manager_access) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return g_open_manager(machine, database, access);
+    SC_HANDLE manager = g_open_manager(machine, database, access);
+    SetLastError(ERROR_SUCCESS);
+    return manager;
 }
 
 SC_HANDLE WINAPI user_open_service(SC_HANDLE manager, LPCSTR name, DWORD access) {
@@ -110,7 +120,18 @@ SC_HANDLE WINAPI user_open_service(SC_HANDLE manager, LPCSTR name, DWORD access)
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return g_open_service(manager, name, access);
+    SC_HANDLE service = g_open_service(manager, name, access);
+    SetLastError(ERROR_SUCCESS);
+    return service;
+}
+
+BOOL WINAPI user_query_config(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD bytes,
+                              LPDWORD needed) {
+    const BOOL read = g_query_config(service, config, bytes, needed);
+    if (read) {
+        SetLastError(ERROR_SUCCESS);
+    }
+    return read;
 }
 
 // While it lives, the library opens the service manager as a standard user would, granted
@@ -120,15 +141,33 @@ struct standard_user {
         : manager("advapi32.dll", "OpenSCManagerA",
                   reinterpret_cast<const void*>(&user_open_manager)),
           service("advapi32.dll", "OpenServiceA",
-                  reinterpret_cast<const void*>(&user_open_service)) {
+                  reinterpret_cast<const void*>(&user_open_service)),
+          query("advapi32.dll", "QueryServiceConfigA",
+                reinterpret_cast<const void*>(&user_query_config)) {
         g_service_allowed = user_service_access | extra;
         g_open_manager = manager.original<decltype(&OpenSCManagerA)>();
         g_open_service = service.original<decltype(&OpenServiceA)>();
+        g_query_config = query.original<decltype(&QueryServiceConfigA)>();
     }
-    bool applied() const { return manager.applied() && service.applied(); }
+    bool applied() const { return manager.applied() && service.applied() && query.applied(); }
     import_patch manager;
     import_patch service;
+    import_patch query;
 };
+
+// A deleted service goes once no handle to it is open: the library kept none, nor a probe.
+void expect_no_handle_left(test_service& service) {
+    const std::string name = service.name();
+    if (service.state() != SERVICE_STOPPED) {
+        ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << GetLastError();
+        ASSERT_TRUE(service.wait_for_state(SERVICE_STOPPED, 5000)) << service.state();
+    }
+    ASSERT_TRUE(service.remove()) << GetLastError();
+    // The stopped service's process may take a moment to end; a handle left open holds it longer.
+    EXPECT_TRUE(
+        pump_until([&] { return open_service_error(name) == ERROR_SERVICE_DOES_NOT_EXIST; }, 5000))
+        << "a handle to the service is still open";
+}
 
 // Counts what the library sends the service and refuses every configuration change.
 struct action_counter {
@@ -248,17 +287,21 @@ TEST(ServiceFaults, ServiceDeletedUnderThePageKeepsThePageInStepWithTheManager) 
         << "the connection let go, yet the deleted service stays";
 }
 
-TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
+// OK pressed on the host's own page: the refusal brings the Service page forward, which shows
+// what the service really has.
+TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheServicePageWithTheRealStartType) {
     test_service service(service_options().start(SERVICE_AUTO_START));
     ASSERT_TRUE(service.created()) << service.create_error();
     ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
     g_refuse = {};
 
-    ASSERT_EQ(0, AddServiceControlPage(TRUE, nullptr));
-    LONG_PTR apply_result = PSNRET_NOERROR;
-    bool close_shown = true;
-    const int result = run_sheet("Service test", 0, [&](HWND sheet) {
-        HWND page = service_page(sheet);
+    ASSERT_EQ(0, AddTabbedPage(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_TEST_ALPHA),
+                               host_page_proc));
+    ASSERT_EQ(1, AddServiceControlPage(TRUE, nullptr));
+    int shown_after_refusal = -1;
+    bool close_shown = true, apply_lit = true;
+    const int result = run_sheet("Service test", 1, [&](HWND sheet) {
+        HWND page = PropSheet_IndexToHwnd(sheet, 1);
         import_patch change("advapi32.dll", "ChangeServiceConfigA",
                             reinterpret_cast<const void*>(&refusing_change_config));
         ASSERT_TRUE(change.applied());
@@ -266,17 +309,19 @@ TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
         click(page, IDC_INTERACT_WITH_DESKTOP);
         EXPECT_EQ("Disabled", checked_start_types(page));
 
-        // Sent as the sheet sends it, so the result is the one the sheet reads.
-        PSHNOTIFY note = {};
-        note.hdr.hwndFrom = sheet;
-        note.hdr.code = PSN_APPLY;
-        apply_result = SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note));
-        pump_messages(50);
+        PropSheet_SetCurSel(sheet, nullptr, 0);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+        pump_messages(200);
+        shown_after_refusal =
+            static_cast<int>(PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)));
         EXPECT_EQ(2, g_refuse.change_calls) << "the start type and the box, one call each";
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
         EXPECT_EQ("Stopped", item_text(page, IDC_STATUS_TEXT));
         EXPECT_EQ("Start", enabled_buttons(page));
+        apply_lit = IsWindowEnabled(GetDlgItem(sheet, apply_button_id)) != FALSE;
+        PropSheet_Apply(sheet); // nothing left to write
+        pump_messages(100);
         close_shown = window_text(GetDlgItem(sheet, IDOK)) == "Close";
 
         // The page goes on: a later choice applies once the service manager agrees again.
@@ -285,8 +330,9 @@ TEST(ServiceFaults, RefusedChangeKeepsTheSheetOpenOnTheRealStartType) {
     });
     EXPECT_FALSE(sheet_left_open());
     EXPECT_EQ(IDOK, result);
-    EXPECT_EQ(PSNRET_INVALID_NOCHANGEPAGE, apply_result) << "a refused Apply reported success";
+    EXPECT_EQ(1, shown_after_refusal) << "the refusal left the user on the page OK was pressed on";
     EXPECT_FALSE(close_shown) << "Cancel became Close though nothing was saved";
+    EXPECT_FALSE(apply_lit) << "Apply stayed lit over the reloaded settings";
     const service_config_values config = service.config();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), config.start_type);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
@@ -322,6 +368,7 @@ TEST(ServiceFaults, StandardUserSeesTheStateAndIsOfferedNothing) {
     EXPECT_EQ(0, g_refuse.control_calls);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), service.state());
     DeInitServiceControl();
+    expect_no_handle_left(service);
 }
 
 TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
@@ -356,6 +403,40 @@ TEST(ServiceFaults, UserGrantedStartAndStopMayStopAndStartButNotReconfigure) {
         close_sheet(sheet);
     });
     DeInitServiceControl();
+    expect_no_handle_left(service);
+}
+
+// A host may release the connection from inside the sheet (from its help callback, say): the
+// page becomes what a page without a connection is, and its pending choice is not saved.
+TEST(ServiceFaults, ConnectionReleasedUnderAnOpenPageLeavesItInertAndSavesNothing) {
+    test_service service(service_options().args("accept=3"));
+    ASSERT_TRUE(service.created()) << service.create_error();
+    ASSERT_TRUE(service.start()) << "state " << service.state();
+    ASSERT_EQ(1, InitServiceControl(service.name().c_str()));
+
+    std::string status, enabled, checked;
+    bool apply_lit = true, close_shown = true;
+    show_service_page(TRUE, nullptr, [&](HWND sheet, HWND page) {
+        ASSERT_EQ("Running", item_text(page, IDC_STATUS_TEXT));
+        click(page, IDC_START_DISABLED);
+        DeInitServiceControl();
+        pump_messages(300);
+        status = item_text(page, IDC_STATUS_TEXT);
+        enabled = enabled_buttons(page) + "/" + enabled_start_types(page) +
+                  (item_enabled(page, IDC_INTERACT_WITH_DESKTOP) ? "/box" : "/");
+        checked = checked_start_types(page);
+        apply_lit = IsWindowEnabled(GetDlgItem(sheet, apply_button_id)) != FALSE;
+        PropSheet_Apply(sheet);
+        pump_messages(100);
+        close_shown = window_text(GetDlgItem(sheet, IDOK)) == "Close";
+        close_sheet(sheet);
+    });
+    EXPECT_EQ("Not Installed", status);
+    EXPECT_EQ("//", enabled) << "enabled: buttons/start types/box";
+    EXPECT_EQ("", checked);
+    EXPECT_FALSE(apply_lit);
+    EXPECT_FALSE(close_shown) << "Cancel became Close though nothing was saved";
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), service.config().start_type);
 }
 
 TEST(ServiceFaults, RefusedQueriesAndControlsKeepTheLastGoodPicture) {

@@ -88,7 +88,8 @@ TEST(StartupSettings, ManualAndApplyWritesDemandStartReloadsAndCancelBecomesClos
 
     show_service_page(FALSE, nullptr, [&](HWND sheet, HWND page) {
         EXPECT_EQ("Automatic", checked_start_types(page));
-        EXPECT_FALSE(apply_enabled(sheet));
+        click(page, IDC_START_AUTOMATIC); // as Space on the checked button does
+        EXPECT_FALSE(apply_enabled(sheet)) << "the loaded start type is no choice";
         click(page, IDC_START_MANUAL);
         EXPECT_TRUE(apply_enabled(sheet));
         EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), service.config().start_type)
@@ -328,7 +329,7 @@ TEST(StartupSettings, TwoServicePagesKeepTheirOwnPendingChoices) {
 
 // The service manager refuses an interactive service that runs under an account other than
 // LocalSystem. The start type goes in a call of its own and takes; the sheet stays open on the
-// page, which shows what took.
+// page, which shows what took, and Cancel, which could no longer undo it, becomes Close.
 TEST(StartupSettings, RefusedCheckBoxKeepsTheSheetOpenWithTheStartTypeThatTook) {
     test_service service(service_options().run_as(".\\svcsheet_nobody", "not-a-password"));
     ASSERT_TRUE(service.created()) << service.create_error();
@@ -343,7 +344,9 @@ TEST(StartupSettings, RefusedCheckBoxKeepsTheSheetOpenWithTheStartTypeThatTook) 
         result_after_refusal = PropSheet_GetResult(sheet);
         EXPECT_EQ("Automatic", checked_start_types(page));
         EXPECT_FALSE(item_checked(page, IDC_INTERACT_WITH_DESKTOP));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL))) << "Cancel became Close";
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL)))
+            << "Cancel offered to undo a stored start type";
+        EXPECT_EQ("Close", window_text(GetDlgItem(sheet, IDOK)));
         const service_config_values config = service.config();
         EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config.start_type);
         EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config.service_type);
