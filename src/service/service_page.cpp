@@ -7,6 +7,7 @@
 
 #include "service/connection.h"
 #include "service/page_help.h"
+#include "service/page_texts.h"
 #include "service/settings_sync.h"
 #include "service/startup_settings.h"
 #include "service/status_refresh.h"
@@ -29,6 +30,7 @@ struct page_state {
     UINT_PTR timer_id;
     svcsheet::startup_edit edit;
     svcsheet::status_controls controls;
+    svcsheet::page_texts texts;
 };
 
 page_state* state_of(HWND page) {
@@ -56,7 +58,8 @@ INT_PTR on_init_dialog(HWND page) {
     page_state* state = new (memory) page_state{};
     SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     state->edit.interaction_shown = show;
-    svcsheet::find_status_controls(page, state->controls);
+    svcsheet::load_page_texts(svcsheet::library_module(), state->texts);
+    svcsheet::find_status_controls(page, state->texts, state->controls);
     state->timer_id = SetTimer(page, refresh_timer_id, refresh_interval_ms, nullptr);
     svcsheet::load_settings(page, state->edit, state->controls);
     return FALSE;
