@@ -45,6 +45,7 @@ constexpr language_case language_cases[] = {
     {L"de-CH", german},
     {L"fr-FR", french},
     {L"fr-CA", french},
+    {L"fr-BE", french},
     {L"es-ES", spanish},
     {L"es-MX", spanish},
     {L"it-IT", MAKELANGID(LANG_ITALIAN, SUBLANG_ITALIAN)},
