@@ -17,8 +17,19 @@
 #define IDC_STARTUP_GROUP 1018
 #define IDC_CONTROL_GROUP 1019
 
-/* Texts the page sets at run time. */
+/* Texts the page sets at run time, in each language's string table. A state's text is
+   IDS_STATUS_BASE + the state's dwCurrentState. */
+#define IDS_STATUS_BASE 320
+#define IDS_STATUS_STOPPED 321
+#define IDS_STATUS_START_PENDING 322
+#define IDS_STATUS_STOP_PENDING 323
+#define IDS_STATUS_RUNNING 324
+#define IDS_STATUS_CONTINUE_PENDING 325
+#define IDS_STATUS_PAUSE_PENDING 326
+#define IDS_STATUS_PAUSED 327
 #define IDS_NOT_INSTALLED 328
 #define IDS_ACCESS_DENIED 329
+#define IDS_PAGE_TEXT_FIRST IDS_STATUS_STOPPED
+#define IDS_PAGE_TEXT_LAST IDS_ACCESS_DENIED
 
 #endif

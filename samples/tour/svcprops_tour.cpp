@@ -1,8 +1,11 @@
 // svcprops_tour: takes a running svcprops sheet through a short session — Start if
 // stopped, Stop, Start, Manual + Apply — from another process, as far as the service
-// allows, and saves a screenshot of the Service page at each step as a BMP file.
+// allows, and saves a screenshot of the Service page at each step as a BMP file. With
+// --page it only shows the Service page as it opens, in one screenshot of the given name,
+// and cancels the sheet: the demo takes one per language.
 //
 //   svcprops_tour <sheet caption> <output directory>
+//   svcprops_tour --page <sheet caption> <output directory> <name>
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -45,6 +48,7 @@ void click(HWND page, int id) {
 }
 
 int g_shots;
+bool g_numbered = true;
 
 // Copies the sheet's client area, as it is on the screen, into a 24-bit BMP file.
 // (Under Xvfb there is no window manager, so the client area is all that is drawn.)
@@ -79,7 +83,8 @@ void screenshot(const char* name) {
     file.bfSize = file.bfOffBits + image_size;
     info.bmiHeader.biSizeImage = image_size;
 
-    const std::string path = g_out_dir + "\\" + std::to_string(++g_shots) + "-" + name + ".bmp";
+    const std::string path =
+        g_out_dir + "\\" + (g_numbered ? std::to_string(++g_shots) + "-" : "") + name + ".bmp";
     if (FILE* out = std::fopen(path.c_str(), "wb")) {
         std::fwrite(&file, sizeof file, 1, out);
         std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
@@ -126,13 +131,17 @@ void finish() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: svcprops_tour <sheet caption> <output directory>\n");
+    const bool page_only = argc == 5 && std::strcmp(argv[1], "--page") == 0;
+    if (argc != 3 && !page_only) {
+        std::fprintf(stderr, "usage: svcprops_tour <sheet caption> <output directory>\n"
+                             "       svcprops_tour --page <sheet caption> <output directory> "
+                             "<name>\n");
         return 2;
     }
-    g_out_dir = argv[2];
+    const char* caption = argv[page_only ? 2 : 1];
+    g_out_dir = argv[page_only ? 3 : 2];
     const DWORD start = GetTickCount();
-    while ((g_sheet = FindWindowA(nullptr, argv[1])) == nullptr) {
+    while ((g_sheet = FindWindowA(nullptr, caption)) == nullptr) {
         if (GetTickCount() - start > 30000) {
             fail("the sheet did not appear");
         }
@@ -142,6 +151,13 @@ int main(int argc, char** argv) {
     HWND page = PropSheet_GetCurrentPageHwnd(g_sheet);
     if (page == nullptr) {
         fail("the sheet has no Service page");
+    }
+    if (page_only) {
+        Sleep(500); // a few refreshes: the status text in the page's language
+        g_numbered = false;
+        screenshot(argv[4]);
+        PropSheet_PressButton(g_sheet, PSBTN_CANCEL);
+        return 0;
     }
     const std::string steady =
         wait_for_any(page, {"Running", "Stopped", "Paused", "Not Installed"}, 15000);

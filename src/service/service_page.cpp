@@ -57,7 +57,7 @@ void load_connection(HWND page, page_state& state) {
     enable_check_box(page, state.edit.interaction_shown);
     svcsheet::load_settings(page, state.edit, state.controls);
     if (svcsheet::service_handle() == nullptr) {
-        svcsheet::show_unconnected(state.controls, svcsheet::unconnected_text(state.texts));
+        svcsheet::show_unconnected(state.controls);
         CheckDlgButton(page, IDC_INTERACT_WITH_DESKTOP, BST_UNCHECKED);
     }
 }
@@ -75,8 +75,8 @@ INT_PTR on_init_dialog(HWND page) {
     page_state* state = new (memory) page_state{};
     SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     state->edit.interaction_shown = show;
-    svcsheet::load_page_texts(state->texts);
-    svcsheet::find_status_controls(page, state->controls);
+    svcsheet::load_page_texts(svcsheet::library_module(), state->texts);
+    svcsheet::find_status_controls(page, state->texts, state->controls);
     state->timer_id = SetTimer(page, refresh_timer_id, refresh_interval_ms, nullptr);
     load_connection(page, *state);
     return FALSE;

@@ -32,7 +32,7 @@ bool start_allowed() noexcept {
 
 } // namespace
 
-void find_status_controls(HWND page, status_controls& controls) noexcept {
+void find_status_controls(HWND page, const page_texts& texts, status_controls& controls) noexcept {
     controls.status_text = GetDlgItem(page, IDC_STATUS_TEXT);
     for (int i = 0; i < start_type_count; ++i) {
         controls.start_types[i] = GetDlgItem(page, start_type_ids[i]);
@@ -40,7 +40,8 @@ void find_status_controls(HWND page, status_controls& controls) noexcept {
     for (int i = 0; i < control_button_count; ++i) {
         controls.buttons[i] = GetDlgItem(page, control_button_ids[i]);
     }
-    controls.shown_text = nullptr;
+    controls.texts = &texts;
+    controls.shown_text_id = 0;
 }
 
 void refresh_status(status_controls& controls) noexcept {
@@ -71,19 +72,22 @@ void refresh_status(status_controls& controls) noexcept {
     }
     withhold_unpermitted(granted, picture);
     // Setting a window's text is a round trip to the server under Wine, and repaints the
-    // control: it is written only when the state's text changes.
-    if (picture.text != controls.shown_text) {
-        SetWindowTextA(controls.status_text, picture.text);
-        controls.shown_text = picture.text;
+    // control: it is written only when the state's text changes. The wide call keeps every
+    // character of the page's language, whatever the dialog's ANSI code page.
+    if (picture.text_id != controls.shown_text_id) {
+        SetWindowTextW(controls.status_text, controls.texts->of(picture.text_id));
+        controls.shown_text_id = picture.text_id;
     }
     for (int i = 0; i < control_button_count; ++i) {
         set_enabled(controls.buttons[i], picture.enabled[i]);
     }
 }
 
-void show_unconnected(status_controls& controls, const WCHAR* text) noexcept {
-    SetWindowTextW(controls.status_text, text);
-    controls.shown_text = nullptr;
+void show_unconnected(status_controls& controls) noexcept {
+    // Why there is no connection, as far as the last InitServiceControl learnt it.
+    const int text_id = service_access_denied() ? IDS_ACCESS_DENIED : IDS_NOT_INSTALLED;
+    SetWindowTextW(controls.status_text, controls.texts->of(text_id));
+    controls.shown_text_id = text_id;
     for (HWND radio : controls.start_types) {
         set_enabled(radio, false);
         SendMessageA(radio, BM_SETCHECK, BST_UNCHECKED, 0);

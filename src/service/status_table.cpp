@@ -1,6 +1,8 @@
 // The state table of the Service page.
 #include "service/status_table.h"
 
+#include "service_page_ids.h"
+
 namespace svcsheet {
 namespace {
 
@@ -11,7 +13,7 @@ constexpr std::uint32_t accept_pause_continue = 0x2; // SERVICE_ACCEPT_PAUSE_CON
 enum class enable_rule : std::uint8_t { off, start_allowed, accepts_stop, accepts_pause };
 
 struct state_row {
-    const char* text;
+    int text_id;
     enable_rule buttons[control_button_count]; // Start, Continue, Pause, Stop
 };
 
@@ -19,13 +21,13 @@ using r = enable_rule;
 
 // Indexed by dwCurrentState - 1 (SERVICE_STOPPED .. SERVICE_PAUSED).
 constexpr state_row state_rows[] = {
-    {"Stopped", {r::start_allowed, r::off, r::off, r::off}},
-    {"Start Pending", {r::off, r::off, r::off, r::accepts_stop}},
-    {"Stop Pending", {r::off, r::off, r::off, r::off}},
-    {"Running", {r::off, r::off, r::accepts_pause, r::accepts_stop}},
-    {"Continue Pending", {r::off, r::off, r::accepts_pause, r::accepts_stop}},
-    {"Pause Pending", {r::off, r::accepts_pause, r::off, r::accepts_stop}},
-    {"Paused", {r::off, r::accepts_pause, r::off, r::accepts_stop}},
+    {IDS_STATUS_STOPPED, {r::start_allowed, r::off, r::off, r::off}},
+    {IDS_STATUS_START_PENDING, {r::off, r::off, r::off, r::accepts_stop}},
+    {IDS_STATUS_STOP_PENDING, {r::off, r::off, r::off, r::off}},
+    {IDS_STATUS_RUNNING, {r::off, r::off, r::accepts_pause, r::accepts_stop}},
+    {IDS_STATUS_CONTINUE_PENDING, {r::off, r::off, r::accepts_pause, r::accepts_stop}},
+    {IDS_STATUS_PAUSE_PENDING, {r::off, r::accepts_pause, r::off, r::accepts_stop}},
+    {IDS_STATUS_PAUSED, {r::off, r::accepts_pause, r::off, r::accepts_stop}},
 };
 constexpr std::uint32_t state_count = sizeof state_rows / sizeof state_rows[0];
 
@@ -59,7 +61,7 @@ bool look_up_status(std::uint32_t current_state, std::uint32_t controls_accepted
         return false;
     }
     const state_row& row = state_rows[current_state - 1];
-    picture.text = row.text;
+    picture.text_id = row.text_id;
     for (int i = 0; i < control_button_count; ++i) {
         picture.enabled[i] = applies(row.buttons[i], controls_accepted, start_allowed);
     }

@@ -11,7 +11,7 @@ enum control_button : int { button_start, button_continue, button_pause, button_
 constexpr int control_button_count = 4;
 
 struct status_picture {
-    const char* text;
+    int text_id; // the string id of the state's text, in each language's string table
     bool enabled[control_button_count];
 };
 

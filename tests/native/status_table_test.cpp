@@ -1,5 +1,6 @@
 // The Service page's state table: every state, every accepted-control mix, start allowed or not.
 #include "service/status_table.h"
+#include "service_page_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,18 @@ enum class follows { off, start_allowed, stop, pause };
 
 struct expected_state {
     std::uint32_t state;
-    const char* text;
+    int text_id;
     follows start, cont, pause, stop;
 };
 
 constexpr expected_state expected_states[] = {
-    {1, "Stopped", follows::start_allowed, follows::off, follows::off, follows::off},
-    {2, "Start Pending", follows::off, follows::off, follows::off, follows::stop},
-    {3, "Stop Pending", follows::off, follows::off, follows::off, follows::off},
-    {4, "Running", follows::off, follows::off, follows::pause, follows::stop},
-    {5, "Continue Pending", follows::off, follows::off, follows::pause, follows::stop},
-    {6, "Pause Pending", follows::off, follows::pause, follows::off, follows::stop},
-    {7, "Paused", follows::off, follows::pause, follows::off, follows::stop},
+    {1, IDS_STATUS_STOPPED, follows::start_allowed, follows::off, follows::off, follows::off},
+    {2, IDS_STATUS_START_PENDING, follows::off, follows::off, follows::off, follows::stop},
+    {3, IDS_STATUS_STOP_PENDING, follows::off, follows::off, follows::off, follows::off},
+    {4, IDS_STATUS_RUNNING, follows::off, follows::off, follows::pause, follows::stop},
+    {5, IDS_STATUS_CONTINUE_PENDING, follows::off, follows::off, follows::pause, follows::stop},
+    {6, IDS_STATUS_PAUSE_PENDING, follows::off, follows::pause, follows::off, follows::stop},
+    {7, IDS_STATUS_PAUSED, follows::off, follows::pause, follows::off, follows::stop},
 };
 
 bool expect_on(follows rule, std::uint32_t accepted, bool start_allowed) {
@@ -56,10 +57,9 @@ TEST(StatusTable, EachStateShowsItsTextAndEnablesOnlyTheButtonsItAllows) {
                 SCOPED_TRACE("state " + std::to_string(row.state) + ", accepted " +
                              std::to_string(accepted) + ", start allowed " +
                              std::to_string(start_allowed));
-                status_picture picture = {nullptr, {true, true, true, true}};
+                status_picture picture = {0, {true, true, true, true}};
                 ASSERT_TRUE(look_up_status(row.state, accepted, start_allowed, picture));
-                ASSERT_NE(nullptr, picture.text);
-                EXPECT_EQ(std::string(row.text), picture.text);
+                EXPECT_EQ(row.text_id, picture.text_id);
                 EXPECT_EQ(expect_on(row.start, accepted, start_allowed),
                           picture.enabled[svcsheet::button_start]);
                 EXPECT_EQ(expect_on(row.cont, accepted, start_allowed),
@@ -76,10 +76,9 @@ TEST(StatusTable, EachStateShowsItsTextAndEnablesOnlyTheButtonsItAllows) {
 TEST(StatusTable, UnknownStatesLeaveThePictureUnchanged) {
     for (std::uint32_t state : {0u, 8u, 9u, 0x40u, 0xFFFFFFFFu}) {
         SCOPED_TRACE("state " + std::to_string(state));
-        const char* before = "Running";
-        status_picture picture = {before, {true, false, true, false}};
+        status_picture picture = {IDS_STATUS_RUNNING, {true, false, true, false}};
         EXPECT_FALSE(look_up_status(state, 0x3, true, picture));
-        EXPECT_EQ(before, picture.text);
+        EXPECT_EQ(IDS_STATUS_RUNNING, picture.text_id);
         EXPECT_TRUE(picture.enabled[0]);
         EXPECT_FALSE(picture.enabled[1]);
         EXPECT_TRUE(picture.enabled[2]);
@@ -93,7 +92,7 @@ TEST(StatusTable, OnlyStatesThatDependOnTheStartTypeSayTheyNeedIt) {
         SCOPED_TRACE("state " + std::to_string(state));
         bool differs = false;
         for (std::uint32_t accepted : accepted_mixes) {
-            status_picture allowed = {nullptr, {}}, forbidden = {nullptr, {}};
+            status_picture allowed = {0, {}}, forbidden = {0, {}};
             const bool known = look_up_status(state, accepted, true, allowed);
             EXPECT_EQ(known, look_up_status(state, accepted, false, forbidden));
             for (int i = 0; i < svcsheet::control_button_count; ++i) {
