@@ -1,12 +1,13 @@
 # Writes the import libraries of svcsheet.dll; run with cmake -P after the DLL is linked.
 #
 # i686: the exports are plain (AddTabbedPage) while a caller's stdcall reference is
-# decorated (_AddTabbedPage@12), which ld's own import library cannot bind. The
-# decorated names are read from the DLL's symbols, and dlltool --kill-at writes an
+# decorated (_AddTabbedPage@12), which the linker's own import library cannot bind. The
+# decorated names are read from the DLL's object files, and dlltool --kill-at writes an
 # import library whose decorated symbols import the plain names.
 # Both targets: an MSVC-style import library (svcsheet.lib) when llvm-dlltool exists.
 #
-# Variables: DLL, DEF, OUT_DIR, BITS (32 or 64), NM, DLLTOOL, LLVM_DLLTOOL (may be empty).
+# Variables: OBJECTS (the DLL's object files, separated by |), DEF, OUT_DIR, BITS (32 or
+# 64), NM, DLLTOOL, LLVM_DLLTOOL (may be empty).
 file(STRINGS ${DEF} def_lines)
 set(names "")
 set(in_exports FALSE)
@@ -21,12 +22,14 @@ endforeach()
 
 set(def_for_tools ${DEF})
 if(BITS EQUAL 32)
-    execute_process(COMMAND ${NM} --defined-only ${DLL} OUTPUT_VARIABLE symbols
+    string(REPLACE "|" ";" objects "${OBJECTS}")
+    list(FILTER objects INCLUDE REGEX "\\.(c|cpp)\\.obj$")
+    execute_process(COMMAND ${NM} --defined-only ${objects} OUTPUT_VARIABLE symbols
                     COMMAND_ERROR_IS_FATAL ANY)
     set(decorated_def "LIBRARY svcsheet.dll\nEXPORTS\n")
     foreach(name IN LISTS names)
         if(NOT symbols MATCHES " _${name}@([0-9]+)\n")
-            message(FATAL_ERROR "no stdcall symbol _${name}@N in ${DLL} (stripped, or not WINAPI?)")
+            message(FATAL_ERROR "no stdcall symbol _${name}@N in the DLL's objects (not WINAPI?)")
         endif()
         string(APPEND decorated_def "    ${name}@${CMAKE_MATCH_1}\n")
     endforeach()

@@ -1,4 +1,4 @@
-# The SDK: cmake --install puts the header, the DLL with its debug file, the MinGW and
+# The SDK: cmake --install puts the header, the DLL with its PDB, the MinGW and
 # MSVC import libraries, a CMake package (find_package(svcsheet) -> svcsheet::svcsheet)
 # and the README; cmake/package.cmake packs the same tree into the release archive.
 include(GNUInstallDirs)
@@ -9,8 +9,8 @@ set(SVCSHEET_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/svcsheet)
 install(TARGETS svcsheet EXPORT svcsheetTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-# The DLL names its debug file (svcsheet.dll.debug) for a debugger, which looks beside it.
-install(FILES $<TARGET_FILE:svcsheet>.debug DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The DLL names its PDB (svcsheet.pdb) for a debugger, which looks beside it.
+install(FILES $<TARGET_FILE_DIR:svcsheet>/svcsheet.pdb DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/svcsheet.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/res/svcsheet.def DESTINATION ${CMAKE_INSTALL_LIBDIR})

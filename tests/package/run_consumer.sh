@@ -27,7 +27,7 @@ sdk=$work/unpacked/${archive%.zip}
 [ -d "$sdk" ] || fail "$archive does not unpack into ${archive%.zip}/"
 diff -r "$work/installed" "$sdk" >&2 || fail "$archive differs from the install tree"
 
-for f in include/svcsheet.h bin/svcsheet.dll bin/svcsheet.dll.debug lib/libsvcsheet.dll.a \
+for f in include/svcsheet.h bin/svcsheet.dll bin/svcsheet.pdb lib/libsvcsheet.dll.a \
          lib/svcsheet.lib lib/svcsheet.def lib/cmake/svcsheet/svcsheetConfig.cmake README.md; do
   [ -f "$sdk/$f" ] || fail "$archive lacks $f"
 done
