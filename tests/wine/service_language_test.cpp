@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cwctype>
 #include <map>
 #include <string>
@@ -372,6 +373,10 @@ TEST(ServicePageLanguage, ReadsOneLanguageWholeFitsAtThreeDpisAndKeepsItsAccessK
     // computation for the others.
     HDC screen = GetDC(nullptr);
     const int own_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    // A run given a resolution measures the live page there, not at the default.
+    if (const char* dpi = std::getenv("SVCSHEET_TEST_DPI")) {
+        EXPECT_EQ(std::atoi(dpi), own_dpi) << "the prefix's LogPixels was not read";
+    }
     for (int dpi : {96, 144, 192}) {
         SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
         HFONT font = template_font(expected, dpi);
