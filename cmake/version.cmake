@@ -13,5 +13,6 @@ set(svcsheet_version_dir ${PROJECT_BINARY_DIR}/generated)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${svcsheet_version_dir}/svcsheet_version.h @ONLY)
 target_include_directories(svcsheet PRIVATE ${svcsheet_version_dir})
 # windres reports no header dependencies: rebuild the resources when the version changes.
-set_source_files_properties(${PROJECT_SOURCE_DIR}/res/svcsheet.rc DIRECTORY ${PROJECT_SOURCE_DIR}/src
-                            PROPERTIES OBJECT_DEPENDS ${svcsheet_version_dir}/svcsheet_version.h)
+# Appended: src/CMakeLists.txt names the language files the script includes.
+set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/svcsheet.rc DIRECTORY ${PROJECT_SOURCE_DIR}/src
+             APPEND PROPERTY OBJECT_DEPENDS ${svcsheet_version_dir}/svcsheet_version.h)
