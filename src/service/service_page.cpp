@@ -65,11 +65,11 @@ void load_connection(HWND page, page_state& state) {
 INT_PTR on_init_dialog(HWND page) {
     // The page acts on the flag it opened with, whatever a later AddServiceControlPage sets.
     const bool show = svcsheet::show_interaction();
-    enable_check_box(page, show);
     ShowWindow(GetDlgItem(page, IDC_INTERACT_WITH_DESKTOP), show ? SW_SHOWNORMAL : SW_HIDE);
 
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(page_state));
     if (memory == nullptr) {
+        enable_check_box(page, show);
         return FALSE; // the page stays as its template shows it: "Not Installed", inert
     }
     page_state* state = new (memory) page_state{};
