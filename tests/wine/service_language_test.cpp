@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "dialog_template.h"
 #include "service_fixture.h"
 #include "service_page_ids.h"
 #include "sheet_driver.h"
@@ -83,75 +84,8 @@ std::wstring wide_text(HWND window) {
     return text;
 }
 
-struct template_control {
-    WORD id;
-    WORD class_atom;
-    DWORD style;
-    short cx;
-    std::wstring text;
-};
-
-struct page_template {
-    bool read = false;
-    std::wstring caption;
-    WORD point_size = 0;
-    std::wstring face;
-    std::vector<template_control> controls;
-};
-
-std::wstring take_string(const WORD*& p) {
-    std::wstring text;
-    while (*p != 0) {
-        text += static_cast<wchar_t>(*p++);
-    }
-    ++p;
-    return text;
-}
-
-// A name or ordinal field of a template: the ordinal's value, or 0 for a name.
-WORD take_ordinal(const WORD*& p) {
-    if (*p == 0xFFFF) {
-        p += 2;
-        return p[-1];
-    }
-    take_string(p);
-    return 0;
-}
-
 HMODULE library() {
     return GetModuleHandleA("svcsheet.dll");
-}
-
-page_template read_template(LANGID language) {
-    page_template result;
-    HRSRC found = FindResourceExW(library(), MAKEINTRESOURCEW(5),
-                                  MAKEINTRESOURCEW(IDD_SERVICE_PAGE), language);
-    if (found == nullptr) {
-        return result;
-    }
-    const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(library(), found)));
-    const auto* dialog = reinterpret_cast<const DLGTEMPLATE*>(base);
-    const WORD* p = reinterpret_cast<const WORD*>(dialog + 1);
-    take_ordinal(p); // menu
-    take_ordinal(p); // class
-    result.caption = take_string(p);
-    result.point_size = *p++;
-    result.face = take_string(p);
-    for (int i = 0; i < dialog->cdit; ++i) {
-        const auto offset = reinterpret_cast<const BYTE*>(p) - base;
-        const auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(base + ((offset + 3) & ~3));
-        p = reinterpret_cast<const WORD*>(item + 1);
-        template_control control = {item->id, take_ordinal(p), item->style, item->cx, L""};
-        if (*p == 0xFFFF) {
-            p += 2;
-        } else {
-            control.text = take_string(p);
-        }
-        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p + 1) + *p);
-        result.controls.push_back(control);
-    }
-    result.read = true;
-    return result;
 }
 
 // The string of the language's own table, or "" where it has none.
@@ -190,7 +124,7 @@ wchar_t access_key(const std::wstring& text, bool& several, size_t& at) {
 // What a control needs beside its text, in pixels at dpi, as the button and static
 // controls draw it: a push button's edges, a check box or radio button's box and the gap
 // after it, a group box's indent before its caption.
-int frame_width(const template_control& control, int dpi, HDC dc) {
+int frame_width(const dialog_control& control, int dpi, HDC dc) {
     if (control.class_atom != 0x0080) {
         return 0; // static text
     }
@@ -228,7 +162,7 @@ bool has_glyphs(HDC dc, const std::wstring& text) {
 }
 
 // The page's font at a DPI, made as the dialog manager makes it from the template.
-HFONT template_font(const page_template& page, int dpi) {
+HFONT template_font(const dialog_template& page, int dpi) {
     return CreateFontW(-MulDiv(page.point_size, dpi, 72), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_DONTCARE, page.face.c_str());
 }
@@ -295,7 +229,7 @@ TEST(ServicePageLanguage, ReadsOneLanguageWholeFitsAtThreeDpisAndKeepsItsAccessK
     const language_case* row = this_case();
     ASSERT_NE(nullptr, row) << "no case for this locale: run under one of the table's";
     SCOPED_TRACE(utf8(row->locale));
-    const page_template expected = read_template(row->reads);
+    const dialog_template expected = read_dialog_template(library(), IDD_SERVICE_PAGE, row->reads);
     ASSERT_TRUE(expected.read) << "no template in language 0x" << std::hex << row->reads;
 
     std::wstring texts[IDS_PAGE_TEXT_LAST - IDS_PAGE_TEXT_FIRST + 1];
@@ -315,7 +249,7 @@ TEST(ServicePageLanguage, ReadsOneLanguageWholeFitsAtThreeDpisAndKeepsItsAccessK
     // same language's table.
     EXPECT_EQ(utf8(expected.caption), utf8(seen.tab));
     EXPECT_EQ(utf8(texts[IDS_STATUS_STOPPED - IDS_PAGE_TEXT_FIRST]), utf8(seen.status));
-    for (const template_control& control : expected.controls) {
+    for (const dialog_control& control : expected.controls) {
         if (control.id != IDC_STATUS_TEXT) {
             EXPECT_EQ(utf8(control.text), utf8(seen.texts.at(control.id)))
                 << "control " << control.id;
@@ -344,7 +278,7 @@ TEST(ServicePageLanguage, ReadsOneLanguageWholeFitsAtThreeDpisAndKeepsItsAccessK
             claim(text);
         }
     }
-    for (const template_control& control : expected.controls) {
+    for (const dialog_control& control : expected.controls) {
         claim(control.text);
     }
     for (int id : {IDC_STARTUP_GROUP, IDC_START_SERVICE, IDC_CONTINUE_SERVICE, IDC_PAUSE_SERVICE,
@@ -391,7 +325,7 @@ TEST(ServicePageLanguage, ReadsOneLanguageWholeFitsAtThreeDpisAndKeepsItsAccessK
             EXPECT_EQ(utf8(made.lfFaceName), utf8(seen.font_face));
             EXPECT_EQ(made.lfHeight, seen.font_height);
         }
-        for (const template_control& control : expected.controls) {
+        for (const dialog_control& control : expected.controls) {
             const int width = MulDiv(control.cx, unit_width, 4);
             if (dpi == own_dpi) {
                 EXPECT_EQ(seen.widths.at(control.id), width) << "control " << control.id;

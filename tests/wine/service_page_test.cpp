@@ -4,6 +4,7 @@
 
 #include "allocation_counter.h"
 #include "child_process.h"
+#include "dialog_template.h"
 #include "service_fixture.h"
 #include "sheet_driver.h"
 #include "service_page_ids.h"
@@ -47,22 +48,8 @@ page_look look_at_connected() {
     return seen;
 }
 
-std::wstring wide_string(const WORD*& p) {
-    std::wstring text;
-    while (*p != 0) {
-        text += static_cast<wchar_t>(*p++);
-    }
-    ++p;
-    return text;
-}
-
 std::string narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-const WORD* align_dword(const WORD* p, const BYTE* base) {
-    const auto offset = reinterpret_cast<const BYTE*>(p) - base;
-    return reinterpret_cast<const WORD*>(base + ((offset + 3) & ~3));
 }
 
 // Test-service arguments that do nothing, about length characters of them: a long image path.
@@ -206,27 +193,22 @@ TEST(ServiceConnection, ProcessEndingWithTheConnectionOpenExitsAndLetsTheService
 }
 
 TEST(ServicePageTemplate, Dialog106IsLaidOutAsDesigned) {
-    HMODULE library = GetModuleHandleA("svcsheet.dll");
-    HRSRC found = FindResourceExA(library, RT_DIALOG, MAKEINTRESOURCEA(IDD_SERVICE_PAGE),
-                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    ASSERT_NE(nullptr, found) << "no US English dialog 106: " << GetLastError();
-    const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(library, found)));
-    ASSERT_NE(nullptr, base);
-
-    const auto* dialog = reinterpret_cast<const DLGTEMPLATE*>(base);
-    ASSERT_NE(0xFFFF, HIWORD(dialog->style)) << "an extended template";
+    const dialog_template page =
+        read_dialog_template(GetModuleHandleA("svcsheet.dll"), IDD_SERVICE_PAGE,
+                             MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ASSERT_TRUE(page.read) << "no US English dialog 106, or an extended template";
+    const DLGTEMPLATE* dialog = page.header;
     EXPECT_EQ(static_cast<DWORD>(WS_CHILD | WS_DISABLED | WS_CAPTION | DS_SETFONT), dialog->style);
     EXPECT_EQ(0u, dialog->dwExtendedStyle);
     EXPECT_EQ(0, dialog->x);
     EXPECT_EQ(0, dialog->y);
     EXPECT_EQ(210, dialog->cx);
     EXPECT_EQ(168, dialog->cy);
-    const WORD* p = reinterpret_cast<const WORD*>(dialog + 1);
-    EXPECT_EQ(0, *p++) << "menu";
-    EXPECT_EQ(0, *p++) << "window class";
-    EXPECT_EQ("Service", narrow(wide_string(p)));
-    EXPECT_EQ(8, *p++) << "font size";
-    EXPECT_EQ("MS Sans Serif", narrow(wide_string(p)));
+    EXPECT_FALSE(page.has_menu) << "menu";
+    EXPECT_FALSE(page.has_class) << "window class";
+    EXPECT_EQ("Service", narrow(page.caption));
+    EXPECT_EQ(8, page.point_size) << "font size";
+    EXPECT_EQ("MS Sans Serif", narrow(page.face));
 
     constexpr WORD button = 0x0080, static_class = 0x0082;
     constexpr DWORD shown = WS_CHILD | WS_VISIBLE;
@@ -248,28 +230,17 @@ TEST(ServicePageTemplate, Dialog106IsLaidOutAsDesigned) {
         {1016, button, "Allow service to &interact with desktop",
          shown | BS_AUTOCHECKBOX | WS_DISABLED | WS_GROUP | WS_TABSTOP, 35, 135, 138, 10},
     };
-    ASSERT_EQ(expected.size(), dialog->cdit);
-
-    for (const template_item& want : expected) {
-        p = align_dword(p, base);
-        const auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
-        template_item got = {item->id, 0, "", item->style, item->x, item->y, item->cx, item->cy};
-        EXPECT_EQ(0u, item->dwExtendedStyle) << "control " << item->id;
-        p = reinterpret_cast<const WORD*>(item + 1);
-        if (*p == 0xFFFF) {
-            got.class_atom = p[1];
-            p += 2;
-        } else {
-            got.text = "(class " + narrow(wide_string(p)) + ")";
+    ASSERT_EQ(expected.size(), page.controls.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const dialog_control& item = page.controls[i];
+        template_item got = {item.id, item.class_atom, "",      item.style,
+                             item.x,  item.y,          item.cx, item.cy};
+        if (item.class_atom == 0) {
+            got.text = "(class " + narrow(item.class_name) + ")";
         }
-        if (*p == 0xFFFF) {
-            p += 2;
-        } else {
-            got.text += narrow(wide_string(p));
-        }
-        const WORD extra = *p++;
-        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
-        EXPECT_EQ(want, got);
+        got.text += narrow(item.text);
+        EXPECT_EQ(0u, item.ex_style) << "control " << item.id;
+        EXPECT_EQ(expected[i], got);
     }
 }
 
